@@ -1,0 +1,52 @@
+// The busy animation after "Set Alarm" and "Stop/Reset", and the refresh of the alarm's state
+// that ends it.
+#include "alarm/clock_text.h"
+#include "alarm/progress_color.h"
+#include "app/alarm_form.h"
+#include "app/colors.h"
+
+namespace tollora {
+
+bool Alarm::StepProgress() {
+  const float v = ProgressBar.value();
+  if (v <= 90.0f) {
+    ProgressBar.setValue(v + 10.0f);
+    return false;
+  }
+  TimerPb.setEnabled(false);
+  ProgressBar.setValue(0.0f);
+  return true;
+}
+
+void Alarm::PrimeProgressBar() {
+  ProgressBar.setVisible(false);
+  modProgressColor::SetProgressColor(ProgressBar, ColorBarBack, ColorBarFill);
+  StepProgress();
+}
+
+void Alarm::TimerPb_Timer() {
+  modProgressColor::SetProgressColor(ProgressBar, ColorBarBack, ColorBarFill);
+  if (!StepProgress()) return;
+
+  const std::u16string alarm = txtTime(0).text();
+  const std::u16string label = lblTime.caption();
+  // A tie counts as still ahead here, unlike the first check after start.
+  if (CompareAlarmToLabel(alarm, label, ui::app().backend().regional()) >= 0) {
+    cmdSetAlarm.setCaption(u"Alarm Set");
+    cmdSetAlarm.setBackColor(ColorArmed);
+    lblTime.setForeColor(ColorArmed);
+  } else {
+    cmdSetAlarm.setCaption(u"Set Alarm");
+    cmdSetAlarm.setBackColor(ColorPending);
+    lblTime.setForeColor(ColorPending);
+  }
+  // While the alarm still sounds, Stop/Reset stays: it is the only way to silence it.
+  if (cmdSetAlarm.caption() == u"Set Alarm" && !TimerNotify.enabled()) {
+    cmdReset.setVisible(false);
+    cmdSetAlarm.setVisible(true);
+  }
+  PlayBeep();
+  ProgressBar.setVisible(false);
+}
+
+}  // namespace tollora

@@ -1,0 +1,63 @@
+// The clock label, the alarm trigger and the repeating beep.
+#include "alarm/clock_text.h"
+#include "app/alarm_form.h"
+#include "app/colors.h"
+
+namespace tollora {
+
+void Alarm::TimerTime_Timer() {
+  auto& layer = ui::app().backend();
+  const ui::LocalTime date = layer.now();
+  const ui::LocalTime time = layer.now();
+  const ui::RegionalSettings rs = layer.regional();
+  const std::u16string previous = lblTime.caption();
+  const std::u16string text = FormatClockText(date, time, rs);
+  lblTime.setCaption(text);
+
+  // Compare at once rather than up to 400 ms later, and catch an alarm moment that the label
+  // stepped over: a late tick, a resume from sleep, the clock set forward. A clock set back
+  // gives an empty step and fires nothing that already lies behind.
+  const std::u16string& alarm = txtTime(0).text();
+  if (alarm.empty()) return;
+  if (alarm == text) {
+    Fire();
+    return;
+  }
+  const auto due = ClockMoment(alarm, rs);
+  if (!due) return;
+  const auto from = ClockMoment(previous, rs);
+  const auto to = ClockMoment(text, rs);
+  if (from && to && *from < *due && *due <= *to) Fire();
+}
+
+void Alarm::TimerAlarm_Timer() {
+  const std::u16string& alarm = txtTime(0).text();
+  const std::u16string& label = lblTime.caption();
+  // An empty alarm text is no alarm: it would otherwise match the label before its first tick.
+  if (alarm.empty() || alarm != label) return;
+  Fire();
+}
+
+void Alarm::Fire() {
+  TimerTime.setEnabled(false);
+  cmdReset.setVisible(true);
+  cmdSetAlarm.setVisible(false);
+  lblTime.setForeColor(ColorAlarmRed);
+  lblTime.setCaption(u"Time's Up!");
+  cmdSetAlarm.setCaption(u"Set Alarm");
+  cmdSetAlarm.setBackColor(ColorPending);
+  TimerNotify.setEnabled(true);
+}
+
+void Alarm::TimerNotify_Timer() { PlayBeep(); }
+
+void Alarm::PlayBeep() {
+  auto& layer = ui::app().backend();
+  layer.playSound(layer.programFolder() + u"/beep.wav");
+}
+
+void Alarm::Form_TimeChanged() {
+  if (TimerTime.enabled()) TimerTime_Timer();
+}
+
+}  // namespace tollora

@@ -1,0 +1,29 @@
+// The clock text ("01/11/2022 1:11:01 PM"): formatting, reading it back as a moment, and the
+// order in which an alarm text and the clock label are compared.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "ui/ui.h"
+
+namespace tollora {
+
+// "MM/dd/yyyy" from `date` immediately followed by " h:mm:ss AMPM" from `time`, with the
+// separators and designators of the regional settings.
+std::u16string FormatClockText(const ui::LocalTime& date, const ui::LocalTime& time, const ui::RegionalSettings& rs);
+
+// The moment a text names, in seconds of local civil time, when it is exactly a text the
+// clock could show; nothing otherwise (another layout, a leading zero, a day that does not
+// exist, designators the settings cannot tell apart).
+std::optional<std::int64_t> ClockMoment(const std::u16string& text, const ui::RegionalSettings& rs);
+
+// By character code: negative, zero or positive as a sorts before, equal to or after b.
+int CompareOrdinal(const std::u16string& a, const std::u16string& b);
+
+// The alarm text against the label's text: by the moments they name when both are clock
+// texts, else by character code.
+int CompareAlarmToLabel(const std::u16string& alarm, const std::u16string& label, const ui::RegionalSettings& rs);
+
+}  // namespace tollora

@@ -1,0 +1,86 @@
+#include "alarmfile/ini.h"
+
+#include "ui/ui.h"
+
+namespace tollora::ini {
+
+namespace {
+
+constexpr char kBom[] = "\xEF\xBB\xBF";
+
+bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+std::u16string_view trim(std::u16string_view s) {
+  while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+char16_t foldAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
+
+bool sameName(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (foldAscii(a[i]) != foldAscii(b[i])) return false;
+  return true;
+}
+
+std::u16string finishValue(std::u16string_view v) {
+  v = trim(v);
+  if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front()) {
+    v.remove_prefix(1);
+    v.remove_suffix(1);
+  }
+  if (auto nul = v.find(u'\0'); nul != std::u16string_view::npos) v = v.substr(0, nul);
+  if (v.size() > kMaxValue) {
+    v = v.substr(0, kMaxValue);
+    // Never leave half of a surrogate pair at the end.
+    if (v.back() >= 0xD800 && v.back() <= 0xDBFF) v.remove_suffix(1);
+  }
+  return std::u16string(v);
+}
+
+}  // namespace
+
+std::u16string ReadValue(const std::string& bytes, const std::u16string& section, const std::u16string& key,
+                         const std::function<std::u16string(const std::string&)>& decode) {
+  const std::u16string text =
+      bytes.rfind(kBom, 0) == 0 ? ui::fromUtf8(bytes.substr(3)) : decode(bytes);
+
+  bool inSection = false;
+  bool seenSection = false;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find_first_of(u"\r\n", pos);
+    if (end == std::u16string::npos) end = text.size();
+    const std::u16string_view line = trim(std::u16string_view(text).substr(pos, end - pos));
+    pos = end + (text.compare(end, 2, u"\r\n") == 0 ? 2 : 1);
+
+    if (line.empty() || line.front() == u';') continue;
+    if (line.front() == u'[') {
+      if (inSection) break;  // only the first matching section counts
+      std::u16string_view name = line.substr(1);
+      if (auto close = name.find(u']'); close != std::u16string_view::npos) name = name.substr(0, close);
+      inSection = !seenSection && sameName(trim(name), section);
+      seenSection = seenSection || inSection;
+      continue;
+    }
+    if (!inSection) continue;
+    const auto eq = line.find(u'=');
+    if (eq == std::u16string_view::npos) continue;
+    if (sameName(trim(line.substr(0, eq)), key)) return finishValue(line.substr(eq + 1));
+  }
+  return {};
+}
+
+std::u16string AlarmFileText(const std::u16string& alarm, const std::u16string& backup) {
+  return u"[ALARM]\r\nTime=" + alarm + u"\r\nTimeBAK=" + backup + u"\r\n";
+}
+
+std::string EncodeAlarmFile(const std::u16string& text,
+                            const std::function<std::optional<std::string>(const std::u16string&)>& encode) {
+  if (auto bytes = encode(text)) return *bytes;
+  return kBom + ui::toUtf8(text);
+}
+
+}  // namespace tollora::ini

@@ -1,0 +1,32 @@
+// The alarm file's format: reading one key of one section the way Windows' profile-string
+// reader does, and writing the three lines Tollora keeps.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace tollora::ini {
+
+// The longest value a read gives back, in UTF-16 code units.
+constexpr std::size_t kMaxValue = 254;
+// What a read looks at, at most: more than any alarm file written by hand.
+constexpr std::size_t kMaxFileBytes = 16u << 20;
+
+// The value of `key` in the first `section`, names compared without regard to ASCII case.
+// Blank lines, comments (";") and lines without "=" are skipped; blanks around the key and
+// value and one pair of enclosing quotes are dropped; the value ends at a NUL and is cut to
+// kMaxValue. `bytes` holds UTF-8 after a byte-order mark, else text in the code page that
+// `decode` reads. An empty result for a missing section, key or value.
+std::u16string ReadValue(const std::string& bytes, const std::u16string& section, const std::u16string& key,
+                         const std::function<std::u16string(const std::string&)>& decode);
+
+// "[ALARM]" CR LF "Time=" alarm CR LF "TimeBAK=" backup CR LF.
+std::u16string AlarmFileText(const std::u16string& alarm, const std::u16string& backup);
+
+// The file's bytes: the text in the code page, or UTF-8 behind a byte-order mark when the
+// code page cannot hold every character.
+std::string EncodeAlarmFile(const std::u16string& text,
+                            const std::function<std::optional<std::string>(const std::u16string&)>& encode);
+
+}  // namespace tollora::ini

@@ -1,0 +1,105 @@
+#include "app/alarm_form.h"
+
+#include "app/colors.h"
+
+namespace tollora {
+
+namespace {
+const ui::Font kButtonFont{u"MS Sans Serif", 9.75f, true};
+}
+
+Alarm::Alarm() : ui::Form(u"Tollora v1.1") {
+  setClientSize(4320, 2310);
+  border = ui::Border::Sizable;
+  centerOnScreen = true;
+  picture = ui::Image::MainBackdrop;
+  icon = ui::Image::ClockIcon;
+  font = ui::Font{u"Tahoma", 8.25f, false};
+
+  auto& bak = txtTimeBAK(1);
+  bak.setText(u"TimeBAK");
+  bak.rect = {2320, 180, 1880, 285};
+  bak.font = font;
+  bak.setVisible(false);
+  bak.tabIndex = 0;
+  bak.toolTip = u"Alarm Backup";
+
+  cmdSetAlarm.graphical = true;
+  cmdSetAlarm.rect = {2500, 540, 1740, 360};
+  cmdSetAlarm.setBackColor(ui::SysScrollBar);
+  cmdSetAlarm.font = kButtonFont;
+  cmdSetAlarm.tabIndex = 1;
+  cmdSetAlarm.cursor = ui::Cursor::Hand;
+  cmdSetAlarm.onClick = [this] { cmdSetAlarm_Click(); };
+
+  auto& alarmText = txtTime(0);
+  alarmText.setText(u"Time");
+  alarmText.rect = {40, 140, 4200, 360};
+  alarmText.setBackColor(ui::SysScrollBar);
+  alarmText.font = kButtonFont;
+  alarmText.tabIndex = 2;
+  alarmText.toolTip = u"Set Date/Time Here - Format Example 01/11/2022 1:11:01 PM";
+
+  cmdMin.graphical = true;
+  cmdMin.setCaption(u"Minimize To Tray");
+  cmdMin.rect = {2115, 1760, 2130, 360};
+  cmdMin.setBackColor(ui::SysScrollBar);
+  cmdMin.font = kButtonFont;
+  cmdMin.tabIndex = 3;
+  cmdMin.cursor = ui::Cursor::Hand;
+  cmdMin.onClick = [this] { cmdMin_Click(); };
+
+  cmdAbout.graphical = true;
+  cmdAbout.setCaption(u"About");
+  cmdAbout.rect = {40, 1760, 2100, 360};
+  cmdAbout.setBackColor(ui::SysScrollBar);
+  cmdAbout.font = kButtonFont;
+  cmdAbout.tabIndex = 4;
+  cmdAbout.cursor = ui::Cursor::Hand;
+  cmdAbout.onClick = [this] { cmdAbout_Click(); };
+
+  lblTime.rect = {75, 600, 2460, 240};
+  lblTime.setBackColor(ui::SysScrollBar);
+  lblTime.setForeColor(ui::SysScrollBar);
+  lblTime.font = kButtonFont;
+  lblTime.tabIndex = 5;
+
+  cmdReset.graphical = true;
+  cmdReset.setCaption(u"Stop/Reset");
+  cmdReset.rect = {2500, 540, 1740, 360};
+  cmdReset.setBackColor(ColorAlarmRed);
+  cmdReset.font = kButtonFont;
+  cmdReset.setVisible(false);
+  cmdReset.tabIndex = 6;
+  cmdReset.onClick = [this] { cmdReset_Click(); };
+
+  ProgressBar.rect = {60, 2160, 4160, 100};
+  ProgressBar.setVisible(false);
+  ProgressBar.tabIndex = 7;
+
+  TimerTime.setInterval(1000);
+  TimerTime.alignToSecond = true;
+  TimerTime.onTick = [this] { TimerTime_Timer(); };
+  TimerAlarm.setInterval(400);
+  TimerAlarm.onTick = [this] { TimerAlarm_Timer(); };
+  TimerNotify.setInterval(700);
+  TimerNotify.setEnabled(false);
+  TimerNotify.onTick = [this] { TimerNotify_Timer(); };
+  TimerCheck.setInterval(2500);
+  TimerCheck.onTick = [this] { TimerCheck_Timer(); };
+  TimerPb.setInterval(0);
+  TimerPb.setEnabled(false);
+  TimerPb.onTick = [this] { TimerPb_Timer(); };
+}
+
+void Alarm::Form_Load() {
+  auto& layer = ui::app().backend();
+  AlarmFilePath = layer.programFolder() + layer.pathSeparator() + u"alarm.ini";
+  ReadIni();
+  PrimeProgressBar();
+  Show();
+  Refresh();
+  TraySetUp();
+}
+
+}  // namespace tollora

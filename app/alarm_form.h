@@ -1,0 +1,74 @@
+// The main window: the alarm text, the clock, the buttons, the busy bar and the five timers.
+// Its handlers live with their subsystems: alarm/ (clock, trigger, arming, busy animation),
+// alarmfile/ (the alarm file), tray/ (shutdown, notification-area icon), dialogs/ (About).
+#pragma once
+
+#include <string>
+
+#include "ui/ui.h"
+
+namespace tollora {
+
+class Alarm : public ui::Form {
+ public:
+  Alarm();
+
+  ui::ControlArray<ui::TextBox> txtTimeBAK{*this, "txtTimeBAK", 1};
+  ui::Button cmdSetAlarm{*this, "cmdSetAlarm"};
+  ui::ControlArray<ui::TextBox> txtTime{*this, "txtTime", 0};
+  ui::Button cmdMin{*this, "cmdMin"};
+  ui::Button cmdAbout{*this, "cmdAbout"};
+  ui::Label lblTime{*this, "lblTime"};
+  ui::Button cmdReset{*this, "cmdReset"};
+  ui::ProgressBar ProgressBar{*this, "ProgressBar"};
+  ui::Timer TimerTime{*this, "TimerTime"};
+  ui::Timer TimerAlarm{*this, "TimerAlarm"};
+  ui::Timer TimerNotify{*this, "TimerNotify"};
+  ui::Timer TimerCheck{*this, "TimerCheck"};
+  ui::Timer TimerPb{*this, "TimerPb"};
+
+  // The full path of the alarm file, set once by Form_Load.
+  std::u16string AlarmFilePath;
+
+  void Form_Load() override;
+  void Form_Unload(int& cancel) override;
+  void Form_Resize() override;
+  void Form_TrayMessage(int messageCode) override;
+  void Form_TimeChanged() override;
+
+  // Clock and trigger (alarm/clock.cpp).
+  void TimerTime_Timer();
+  void TimerAlarm_Timer();
+  void TimerNotify_Timer();
+  void PlayBeep();
+  void Fire();
+
+  // Arming and resetting (alarm/arming.cpp).
+  void cmdSetAlarm_Click();
+  void cmdReset_Click();
+  void TimerCheck_Timer();
+
+  // Busy animation (alarm/busy.cpp).
+  bool StepProgress();
+  void PrimeProgressBar();
+  void TimerPb_Timer();
+
+  // The alarm file (alarmfile/alarm_ini.cpp).
+  std::u16string GetIni(const std::u16string& section, const std::u16string& key);
+  void ReadIni();
+  void setAlarm();
+
+  // Shutdown and the notification area (tray/).
+  void UnloadAll();
+  void TraySetUp();
+  void TrayRemove();
+  void cmdMin_Click();
+
+  // The About window (dialogs/about.cpp).
+  void cmdAbout_Click();
+
+ private:
+  bool trayIconAdded_ = false;
+};
+
+}  // namespace tollora

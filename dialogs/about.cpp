@@ -1,0 +1,80 @@
+#include "dialogs/about.h"
+
+#include "app/alarm_form.h"
+#include "dialogs/placement.h"
+
+namespace tollora {
+
+namespace {
+
+const char16_t kNote[] =
+    u"I wrote Tollora because setting up a\r\n"
+    u"quick reminder got slower with each\r\n"
+    u"new version of Windows: the calendar\r\n"
+    u"wants a title, an account and many\r\n"
+    u"clicks before it rings just once.\r\n"
+    u"Tollora is the alarm part of a bigger\r\n"
+    u"home control program that I use every\r\n"
+    u"day, cut loose so it runs on its own.\r\n"
+    u"It served me well, so here it is\r\n"
+    u"for anyone who just wants a bell at a\r\n"
+    u"time they type and nothing more.\r\n"
+    u"\r\n"
+    u"It keeps one alarm for now. If you\r\n"
+    u"would like several, repeating ones or\r\n"
+    u"some other feature, just ask and I\r\n"
+    u"will see what a later version can do.\r\n"
+    u"\r\n"
+    u"Tell me what works and what not.\r\n"
+    u"Contact: brenlow@example.org\r\n";
+
+}  // namespace
+
+About::About() : ui::Form(u"About") {
+  border = ui::Border::None;
+  setClientSize(3660, 1905);
+  picture = ui::Image::DialogBackdrop;
+  font = ui::Font{u"Tahoma", 8.25f, false};
+
+  lblLabel1.setCaption(std::u16string(u"Alarm v1.1: ") + kAuthorMail);
+  lblLabel1.rect = {525, 120, 2550, 195};
+  lblLabel1.transparent = true;
+  lblLabel1.autoSize = true;
+  lblLabel1.align = ui::Align::Center;
+  lblLabel1.font = font;
+  lblLabel1.tabIndex = 0;
+
+  txtText1.setText(kNote);
+  txtText1.rect = {100, 360, 3460, 975};
+  txtText1.multiLine = true;
+  txtText1.verticalScrollBar = true;
+  txtText1.font = font;
+  txtText1.tabIndex = 1;
+
+  cmdCommand1.setCaption(u"Other Projects By: Brenlow");
+  cmdCommand1.rect = {100, 1440, 2415, 360};
+  cmdCommand1.cursor = ui::Cursor::Hand;
+  cmdCommand1.font = font;
+  cmdCommand1.tabIndex = 2;
+  cmdCommand1.onClick = [this] { cmdCommand1_Click(); };
+
+  cmdCommand2.setCaption(u"Close");
+  cmdCommand2.rect = {2760, 1440, 800, 360};
+  cmdCommand2.cursor = ui::Cursor::Hand;
+  cmdCommand2.font = font;
+  cmdCommand2.tabIndex = 3;
+  cmdCommand2.onClick = [this] { cmdCommand2_Click(); };
+}
+
+void About::Form_Load() { PlaceOverMainWindow(*this); }
+
+void About::cmdCommand1_Click() {
+  const std::u16string commandLine = std::u16string(u"explorer.exe ") + u'"' + kAuthorPage + u'"';
+  ui::app().backend().startProcess(commandLine, ui::SW_SHOWMINIMIZED);
+}
+
+void About::cmdCommand2_Click() { Unload(); }
+
+void Alarm::cmdAbout_Click() { ui::form<About>().Show(); }
+
+}  // namespace tollora

@@ -1,0 +1,64 @@
+#include "dialogs/alert.h"
+
+#include "app/alarm_form.h"
+#include "dialogs/placement.h"
+
+namespace tollora {
+
+Alert::Alert() : ui::Form(u"Alert") {
+  border = ui::Border::None;
+  setClientSize(3660, 1905);
+  picture = ui::Image::DialogBackdrop;
+  font = ui::Font{u"Tahoma", 8.25f, false};
+
+  cmdOk.setCaption(u"OK");
+  cmdOk.rect = {2520, 1440, 990, 360};
+  cmdOk.cursor = ui::Cursor::Hand;
+  cmdOk.font = font;
+  cmdOk.tabIndex = 0;
+  cmdOk.onClick = [this] { cmdOk_Click(); };
+
+  lblLabel1.setCaption(u"Alert!");
+  lblLabel1.rect = {120, 0, 1290, 675};
+  lblLabel1.setForeColor(0x000000FF);
+  lblLabel1.transparent = true;
+  lblLabel1.autoSize = true;
+  lblLabel1.align = ui::Align::Left;
+  lblLabel1.font = ui::Font{u"Tahoma", 27.75f, false};
+  lblLabel1.tabIndex = 1;
+
+  lblLabel2.setCaption(u"Label1");
+  lblLabel2.rect = {1580, 840, 465, 195};
+  lblLabel2.transparent = true;
+  lblLabel2.autoSize = true;
+  lblLabel2.align = ui::Align::Center;
+  lblLabel2.font = font;
+  lblLabel2.tabIndex = 2;
+
+  cmdExit.setCaption(u"Yes");
+  cmdExit.rect = {1440, 1440, 990, 360};
+  cmdExit.cursor = ui::Cursor::Hand;
+  cmdExit.font = font;
+  cmdExit.setVisible(false);
+  cmdExit.tabIndex = 3;
+  cmdExit.onClick = [this] { cmdExit_Click(); };
+}
+
+void Alert::Form_Load() {
+  PlaceOverMainWindow(*this);
+  // The folder alone names no sound: the platform plays its default one.
+  ui::app().backend().playSound(ui::app().backend().programFolder());
+}
+
+void Alert::ShowExitConfirmation() {
+  Show();
+  lblLabel2.setCaption(u"Are Your Sure You Want To Exit?.");
+  cmdExit.setVisible(true);
+  cmdOk.setCaption(u"No");
+}
+
+void Alert::cmdOk_Click() { Unload(); }
+
+void Alert::cmdExit_Click() { ui::form<Alarm>().UnloadAll(); }
+
+}  // namespace tollora

@@ -1,0 +1,149 @@
+#include "ui/headless/headless.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "ui/civil.h"
+
+namespace ui {
+
+namespace {
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+class HeadlessFormPeer : public FormPeer {
+ public:
+  explicit HeadlessFormPeer(Handle h) : handle_(h) {}
+  void changed(Prop) override {}
+  Handle handle() const override { return handle_; }
+  Handle iconHandle() const override { return handle_ + 1; }
+
+ private:
+  Handle handle_;
+};
+
+}  // namespace
+
+struct HeadlessBackend::TimerPeer : Peer {
+  TimerPeer(HeadlessBackend& b, Timer& t) : backend(b), timer(t) { backend.arm(*this); }
+  ~TimerPeer() override { backend.forget(*this); }
+  void changed(Prop p) override {
+    if (p == Prop::Timer) backend.arm(*this);
+  }
+  HeadlessBackend& backend;
+  Timer& timer;
+  bool armed = false;
+  std::int64_t due = 0;
+  std::uint64_t seq = 0;
+};
+
+HeadlessBackend::HeadlessBackend() { setWall({2022, 1, 11, 13, 0, 0, 0}); }
+HeadlessBackend::~HeadlessBackend() = default;
+
+std::int64_t HeadlessBackend::toEpochMs(const LocalTime& t) {
+  const std::int64_t days = daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day));
+  return ((days * 24 + t.hour) * 60 + t.minute) * 60000LL + t.second * 1000LL + t.millisecond;
+}
+
+LocalTime HeadlessBackend::fromEpochMs(std::int64_t ms) {
+  LocalTime t;
+  const std::int64_t days = floorDiv(ms, 86400000LL);
+  std::int64_t rest = ms - days * 86400000LL;
+  civilFromDays(days, t.year, t.month, t.day);
+  t.hour = static_cast<int>(rest / 3600000);
+  rest %= 3600000;
+  t.minute = static_cast<int>(rest / 60000);
+  rest %= 60000;
+  t.second = static_cast<int>(rest / 1000);
+  t.millisecond = static_cast<int>(rest % 1000);
+  return t;
+}
+
+void HeadlessBackend::setWall(const LocalTime& t) { wallOffsetMs_ = toEpochMs(t) - monotonicMs_; }
+
+std::int64_t HeadlessBackend::nextAlignedDue() const {
+  const std::int64_t wall = wallMs();
+  const std::int64_t next = (floorDiv(wall, 1000) + 1) * 1000;
+  return monotonicMs_ + (next - wall);
+}
+
+void HeadlessBackend::arm(TimerPeer& t) {
+  const bool run = t.timer.running();
+  if (!run) {
+    t.armed = false;
+    return;
+  }
+  // Re-arming a running timer for an unchanged setting is a no-op at the Timer level, so
+  // every call here is a real start or restart.
+  t.armed = true;
+  t.seq = nextSeq_++;
+  t.due = t.timer.alignToSecond ? nextAlignedDue() : monotonicMs_ + t.timer.interval();
+  if (std::find(timers_.begin(), timers_.end(), &t) == timers_.end()) timers_.push_back(&t);
+}
+
+void HeadlessBackend::forget(TimerPeer& t) { std::erase(timers_, &t); }
+
+void HeadlessBackend::advance(std::int64_t ms) {
+  const std::int64_t target = monotonicMs_ + ms;
+  for (;;) {
+    TimerPeer* next = nullptr;
+    for (TimerPeer* t : timers_) {
+      if (!t->armed || t->due > target) continue;
+      if (!next || t->due < next->due || (t->due == next->due && t->seq < next->seq)) next = t;
+    }
+    if (!next) break;
+    monotonicMs_ = next->due;
+    // Schedule the next period before the handler runs; the handler may stop or restart it.
+    next->seq = nextSeq_++;
+    next->due = next->timer.alignToSecond ? nextAlignedDue() : monotonicMs_ + next->timer.interval();
+    next->timer.raiseTick();
+  }
+  monotonicMs_ = target;
+}
+
+void HeadlessBackend::jump(std::int64_t ms, bool notify) {
+  wallOffsetMs_ += ms;
+  if (!notify) return;
+  for (TimerPeer* t : timers_)
+    if (t->armed && t->timer.alignToSecond) t->due = nextAlignedDue();
+  app().timeChanged();
+}
+
+std::unique_ptr<FormPeer> HeadlessBackend::createPeers(Form& form) {
+  for (Control* c : form.controls()) {
+    if (c->kind() == Kind::Timer) c->attachPeer(std::make_unique<TimerPeer>(*this, static_cast<Timer&>(*c)));
+  }
+  Handle h = nextHandle_;
+  nextHandle_ += 0x10;
+  return std::make_unique<HeadlessFormPeer>(h);
+}
+
+bool HeadlessBackend::trayAdd(const NotifyIconData& d) {
+  trayCalls.emplace_back(NIM_ADD, d);
+  return trayAvailable;
+}
+
+bool HeadlessBackend::trayIconShown() const {
+  int n = 0;
+  for (auto& [op, d] : trayCalls) n += op == NIM_ADD ? (trayAvailable ? 1 : 0) : -1;
+  return n > 0;
+}
+
+std::optional<std::string> HeadlessBackend::toCodePage(const std::u16string& text) {
+  if (!latin1CodePage) return Backend::toCodePage(text);
+  std::string out;
+  for (char16_t c : text) {
+    if (c > 0xFF) return std::nullopt;
+    out += static_cast<char>(c);
+  }
+  return out;
+}
+
+std::u16string HeadlessBackend::fromCodePage(const std::string& bytes) {
+  if (!latin1CodePage) return Backend::fromCodePage(bytes);
+  std::u16string out;
+  for (char c : bytes) out += static_cast<char16_t>(static_cast<unsigned char>(c));
+  return out;
+}
+
+}  // namespace ui

@@ -1,0 +1,102 @@
+// The headless backend: no windows, a virtual clock. Tests and benchmarks drive the program
+// through it: advance() delivers every timer tick that falls due, in order; jump() moves the
+// wall clock without ticks, as a clock change or a sleep does.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ui/posix/posix_files.h"
+#include "ui/ui.h"
+
+namespace ui {
+
+class HeadlessBackend : public Backend {
+ public:
+  HeadlessBackend();
+  ~HeadlessBackend() override;
+
+  // --- the virtual clock -----------------------------------------------------------------
+  // Wall clock, as milliseconds since 1970-01-01 local time (the backend's local time is UTC).
+  std::int64_t wallMs() const { return monotonicMs_ + wallOffsetMs_; }
+  std::int64_t monotonicMs() const { return monotonicMs_; }
+  void setWall(const LocalTime& t);  // without ticks and without telling the program
+  // Runs every tick due within the next `ms`, in time order (creation order on a tie).
+  void advance(std::int64_t ms);
+  // Moves the wall clock by `ms` (negative: backwards) with no ticks, then, when `notify`,
+  // tells the program, as the platform does after a clock change or on resume.
+  void jump(std::int64_t ms, bool notify = true);
+  // A sleep: the wall clock moves on, no ticks are delivered, the program is told on resume.
+  void sleep(std::int64_t ms) { jump(ms, true); }
+  // Advances in steps until `done` holds or `limitMs` has passed; returns whether it held.
+  template <class F>
+  bool advanceUntil(F done, std::int64_t limitMs, std::int64_t stepMs = 1) {
+    for (std::int64_t t = 0; t <= limitMs; t += stepMs) {
+      if (done()) return true;
+      advance(stepMs);
+    }
+    return done();
+  }
+
+  static std::int64_t toEpochMs(const LocalTime& t);
+  static LocalTime fromEpochMs(std::int64_t ms);
+
+  // --- what the program did --------------------------------------------------------------
+  struct Sound {
+    std::int64_t atMs;
+    std::u16string path;
+  };
+  std::vector<Sound> sounds;
+  std::vector<std::pair<int, NotifyIconData>> trayCalls;  // (NIM_ADD/NIM_DELETE, record)
+  std::vector<Handle> foregroundCalls;
+  std::vector<std::pair<std::u16string, int>> processes;
+  std::vector<std::pair<std::u16string, std::u16string>> errors;  // (title, message)
+  bool quitCalled = false;
+  bool trayIconShown() const;
+
+  // --- settings a test may change --------------------------------------------------------
+  std::u16string folder = u"/opt/tollora";
+  RegionalSettings settings;
+  bool trayAvailable = true;
+  float twipsPerPixel = 15.0f;
+  FileSystem* fileSystem = nullptr;  // nullptr: the real file system
+  // A narrow 8-bit code page for tests of the fallback: Latin-1 instead of UTF-8.
+  bool latin1CodePage = false;
+
+  // --- Backend ---------------------------------------------------------------------------
+  std::unique_ptr<FormPeer> createPeers(Form& form) override;
+  void quit() override { quitCalled = true; }
+  LocalTime now() override { return fromEpochMs(wallMs()); }
+  RegionalSettings regional() override { return settings; }
+  void playSound(const std::u16string& path) override { sounds.push_back({monotonicMs_, path}); }
+  bool trayAdd(const NotifyIconData& d) override;
+  void trayDelete(const NotifyIconData& d) override { trayCalls.emplace_back(NIM_DELETE, d); }
+  void setForegroundWindow(Handle w) override { foregroundCalls.push_back(w); }
+  void startProcess(const std::u16string& cmd, int show) override { processes.emplace_back(cmd, show); }
+  std::u16string programFolder() override { return folder; }
+  float twipsPerPixelX() override { return twipsPerPixel; }
+  void reportError(const std::u16string& title, const std::u16string& message) override {
+    errors.emplace_back(title, message);
+  }
+  FileSystem& files() override { return fileSystem ? *fileSystem : posixFiles_; }
+  std::optional<std::string> toCodePage(const std::u16string& text) override;
+  std::u16string fromCodePage(const std::string& bytes) override;
+
+  // --- scheduling, for the timer peers ---------------------------------------------------
+  struct TimerPeer;
+  void arm(TimerPeer& t);
+  void forget(TimerPeer& t);
+
+ private:
+  std::int64_t nextAlignedDue() const;
+
+  std::int64_t monotonicMs_ = 0;
+  std::int64_t wallOffsetMs_ = 0;
+  std::uint64_t nextSeq_ = 0;
+  Handle nextHandle_ = 0x1000;
+  std::vector<TimerPeer*> timers_;
+  PosixFileSystem posixFiles_;
+};
+
+}  // namespace ui

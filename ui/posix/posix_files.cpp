@@ -1,0 +1,120 @@
+#include "ui/posix/posix_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <random>
+
+namespace ui {
+
+namespace {
+
+std::u16string reasonOf(int err) { return fromUtf8(std::strerror(err)); }
+
+std::string folderOf(const std::string& path) {
+  auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool writeAll(int fd, const std::string& bytes) {
+  const char* p = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::string> PosixFileSystem::read(const std::u16string& path, std::size_t maxBytes) {
+  int fd = ::open(toUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  std::string out;
+  char buf[65536];
+  while (out.size() < maxBytes) {
+    ssize_t n = ::read(fd, buf, std::min(sizeof buf, maxBytes - out.size()));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return out;
+}
+
+IoResult PosixFileSystem::replace(const std::u16string& path16, const std::string& bytes) {
+  const std::string path = toUtf8(path16);
+  const std::string folder = folderOf(path);
+
+  // A file we may not write to is not ours to replace, even when the folder would allow it.
+  if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) return {false, reasonOf(errno)};
+
+  mode_t mode = 0644;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+
+  std::random_device rd;
+  std::string tmp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
+    tmp = path + ".tmp-" + std::to_string(rd() % 1000000000u);
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) return {false, reasonOf(errno)};
+
+  if (!writeAll(fd, bytes) || ::fsync(fd) != 0) {
+    int err = errno;
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    return {false, reasonOf(err)};
+  }
+  if (::close(fd) != 0) {
+    int err = errno;
+    ::unlink(tmp.c_str());
+    return {false, reasonOf(err)};
+  }
+  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    int err = errno;
+    ::unlink(tmp.c_str());
+    return {false, reasonOf(err)};
+  }
+  // Make the rename itself durable.
+  int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return {};
+}
+
+std::u16string posixProgramFolder() {
+  char buf[PATH_MAX + 1];
+  ssize_t n = ::readlink("/proc/self/exe", buf, PATH_MAX);
+  if (n <= 0) return u".";
+  std::string exe(buf, static_cast<std::size_t>(n));
+  return fromUtf8(folderOf(exe));
+}
+
+}  // namespace ui

@@ -1,0 +1,349 @@
+#include "ui/ui.h"
+
+#include <cassert>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace ui {
+
+namespace {
+App* g_app = nullptr;
+}
+
+App& app() {
+  assert(g_app && "create a ui::App (with a backend) before using forms or services");
+  return *g_app;
+}
+
+void controlArrayIndexError(int asked, int held) {
+  std::fprintf(stderr, "control array index %d does not exist (only %d)\n", asked, held);
+  std::abort();
+}
+
+// --- controls ---------------------------------------------------------------------------
+
+Control::Control(Form& owner, Kind kind, std::string name) : form_(owner), kind_(kind), name_(std::move(name)) {
+  owner.add(this);
+}
+
+void Control::setVisible(bool v) {
+  if (visible_ == v) return;
+  visible_ = v;
+  notify(Prop::Visible);
+}
+
+void Control::setEnabled(bool v) {
+  if (enabled_ == v) return;
+  enabled_ = v;
+  notify(kind_ == Kind::Timer ? Prop::Timer : Prop::Enabled);
+}
+
+void Label::setCaption(std::u16string c) {
+  if (caption_ == c) return;
+  caption_ = std::move(c);
+  notify(Prop::Caption);
+}
+void Label::setForeColor(Color c) {
+  if (fore_ == c) return;
+  fore_ = c;
+  notify(Prop::ForeColor);
+}
+void Label::setBackColor(Color c) {
+  if (back_ == c) return;
+  back_ = c;
+  notify(Prop::BackColor);
+}
+
+void TextBox::setText(std::u16string t) {
+  if (text_ == t) return;
+  text_ = std::move(t);
+  notify(Prop::Caption);
+}
+void TextBox::setForeColor(Color c) {
+  if (fore_ == c) return;
+  fore_ = c;
+  notify(Prop::ForeColor);
+}
+void TextBox::setBackColor(Color c) {
+  if (back_ == c) return;
+  back_ = c;
+  notify(Prop::BackColor);
+}
+
+void Button::setCaption(std::u16string c) {
+  if (caption_ == c) return;
+  caption_ = std::move(c);
+  notify(Prop::Caption);
+}
+void Button::setBackColor(Color c) {
+  if (back_ == c) return;
+  back_ = c;
+  notify(Prop::BackColor);
+}
+void Button::raiseClick() {
+  // Copy the handler: the click may unload the form and free this button.
+  auto handler = onClick;
+  if (!visible() || !enabled() || !handler) return;
+  app().deliver(handler);
+}
+
+void ProgressBar::setValue(float v) {
+  if (v < min) v = min;
+  if (v > max) v = max;
+  if (value_ == v) return;
+  value_ = v;
+  notify(Prop::Value);
+}
+
+std::intptr_t ProgressBar::SendMessage(std::uint32_t msg, std::uintptr_t, std::intptr_t lParam) {
+  Color* target = msg == PBM_SETBKCOLOR ? &back_ : msg == PBM_SETBARCOLOR ? &bar_ : nullptr;
+  if (!target) return 0;
+  Color previous = *target;
+  *target = static_cast<Color>(lParam);
+  if (previous != *target) notify(Prop::BarColors);
+  return static_cast<std::intptr_t>(previous);
+}
+
+void Timer::setInterval(int ms) {
+  if (ms < 0) ms = 0;
+  if (interval_ == ms) return;
+  interval_ = ms;
+  notify(Prop::Timer);
+}
+
+void Timer::setEnabled(bool on) { Control::setEnabled(on); }
+
+void Timer::raiseTick() {
+  auto handler = onTick;
+  if (!running() || !handler) return;
+  app().deliver(handler);
+}
+
+// --- forms ------------------------------------------------------------------------------
+
+Form::Form(std::u16string c) : caption(std::move(c)) {}
+
+Form::~Form() {
+  for (Control* c : controls_) c->detachPeer();
+  peer_.reset();
+}
+
+void Form::setLeft(int twips) {
+  if (left_ == twips) return;
+  left_ = twips;
+  notify(Prop::Geometry);
+}
+void Form::setTop(int twips) {
+  if (top_ == twips) return;
+  top_ = twips;
+  notify(Prop::Geometry);
+}
+void Form::setClientSize(int w, int h) {
+  scaleWidth_ = w;
+  scaleHeight_ = h;
+  notify(Prop::Geometry);
+}
+
+void Form::setWindowState(int state) {
+  if (windowState_ == state) return;
+  windowState_ = state;
+  notify(Prop::State);
+  if (loaded_) Form_Resize();
+}
+
+void Form::Show() {
+  if (dead_) return;  // an unloaded window is replaced by a fresh one through App::instance
+  if (!loaded_) app().load(*this);
+  if (!loaded_ || unloading_) return;  // unloaded again from inside its own Form_Load
+  visible_ = true;
+  notify(Prop::Shown);
+}
+
+void Form::Hide() {
+  if (!loaded_ || !visible_) return;
+  visible_ = false;
+  notify(Prop::Shown);
+}
+
+void Form::Refresh() { notify(Prop::Repaint); }
+
+void Form::Unload() {
+  if (!loaded_ || unloading_) return;
+  unloading_ = true;
+  int cancel = 0;
+  Form_Unload(cancel);
+  if (cancel) {
+    unloading_ = false;
+    return;
+  }
+  for (Control* c : controls_) c->detachPeer();
+  peer_.reset();
+  visible_ = false;
+  loaded_ = false;
+  dead_ = true;
+  app().unloaded(*this);
+}
+
+Handle Form::hWnd() const { return peer_ ? peer_->handle() : 0; }
+Handle Form::iconHandle() const { return peer_ ? peer_->iconHandle() : 0; }
+
+void Form::nativeMoved(int l, int t) {
+  left_ = l;
+  top_ = t;
+}
+
+void Form::nativeResized(int w, int h) {
+  if (w == scaleWidth_ && h == scaleHeight_) return;
+  scaleWidth_ = w;
+  scaleHeight_ = h;
+  app().deliver([this] { Form_Resize(); });
+}
+
+void Form::nativeStateChanged(int state) {
+  if (state == windowState_) return;
+  windowState_ = state;
+  app().deliver([this] { Form_Resize(); });
+}
+
+void Form::nativeCloseRequested() {
+  app().deliver([this] { Unload(); });
+}
+
+void Form::nativeTrayMessage(int code) {
+  app().deliver([this, code] { Form_TrayMessage(code); });
+}
+
+// --- the application --------------------------------------------------------------------
+
+App::App(Backend& backend) : backend_(backend) {
+  assert(!g_app && "only one ui::App at a time");
+  g_app = this;
+}
+
+App::~App() {
+  // Free forms while the backend is still alive: their peers belong to it.
+  graveyard_.clear();
+  slots_.clear();
+  g_app = nullptr;
+}
+
+void App::load(Form& f) {
+  f.peer_ = backend_.createPeers(f);
+  f.loaded_ = true;
+  forms_.push_back(&f);
+  deliver([&f] { f.Form_Load(); });
+}
+
+void App::unloaded(Form& f) {
+  std::erase(forms_, &f);
+  if (forms_.empty()) backend_.quit();
+}
+
+void App::deliver(const std::function<void()>& event) {
+  ++depth_;
+  event();
+  --depth_;
+  if (depth_ == 0) graveyard_.clear();
+}
+
+void App::timeChanged() {
+  auto forms = forms_;
+  for (Form* f : forms) {
+    deliver([f] {
+      if (f->loaded()) f->Form_TimeChanged();
+    });
+  }
+}
+
+// --- text -------------------------------------------------------------------------------
+
+std::optional<std::string> Backend::toCodePage(const std::u16string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char16_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return std::nullopt;
+      ++i;
+    } else if (c >= 0xDC00 && c <= 0xDFFF) {
+      return std::nullopt;
+    }
+  }
+  return toUtf8(text);
+}
+
+std::u16string Backend::fromCodePage(const std::string& bytes) { return fromUtf8(bytes); }
+
+std::string toUtf8(const std::u16string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    char32_t c = s[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+// Invalid sequences become U+FFFD, one per bad byte, so damaged input never stops a read.
+std::u16string fromUtf8(const std::string& s) {
+  std::u16string out;
+  out.reserve(s.size());
+  std::size_t i = 0;
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  while (i < s.size()) {
+    unsigned char b = byte(i);
+    char32_t c = 0xFFFD;
+    std::size_t len = 1;
+    if (b < 0x80) {
+      c = b;
+    } else {
+      std::size_t need = (b >= 0xC2 && b <= 0xDF) ? 2 : (b >= 0xE0 && b <= 0xEF) ? 3 : (b >= 0xF0 && b <= 0xF4) ? 4 : 0;
+      if (need && i + need <= s.size()) {
+        char32_t v = b & (need == 2 ? 0x1F : need == 3 ? 0x0F : 0x07);
+        bool ok = true;
+        for (std::size_t k = 1; k < need; ++k) {
+          if ((byte(i + k) & 0xC0) != 0x80) {
+            ok = false;
+            break;
+          }
+          v = (v << 6) | (byte(i + k) & 0x3F);
+        }
+        const char32_t minimum = need == 2 ? 0x80 : need == 3 ? 0x800 : 0x10000;
+        if (ok && v >= minimum && v <= 0x10FFFF && !(v >= 0xD800 && v <= 0xDFFF)) {
+          c = v;
+          len = need;
+        }
+      }
+    }
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (c >> 10));
+      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+    i += len;
+  }
+  return out;
+}
+
+}  // namespace ui

@@ -1,0 +1,492 @@
+// The window layer: everything the program needs of windows, controls, timers and the
+// platform, gathered once. Nothing here includes a platform header; a backend (headless,
+// win32, qt) makes it real by creating peers and implementing ui::Backend.
+//
+// Controls are plain values that hold their properties, so the program reads back what it
+// wrote. A backend attaches a peer to each control of a loaded form; a property change is
+// mirrored onto the native widget through Peer::changed, and native events come back
+// through the raise*/native* calls, which go through App::deliver.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <typeindex>
+#include <unordered_map>
+#include <vector>
+
+namespace ui {
+
+// COLORREF, 0x00BBGGRR, or a system colour reference 0x800000nn (nn = COLOR_* index).
+using Color = std::uint32_t;
+constexpr Color kSystemColorFlag = 0x80000000u;
+constexpr Color SysScrollBar = 0x80000000u;   // COLOR_SCROLLBAR
+constexpr Color SysWindow = 0x80000005u;      // COLOR_WINDOW
+constexpr Color SysWindowText = 0x80000008u;  // COLOR_WINDOWTEXT
+constexpr Color SysButtonFace = 0x8000000Fu;  // COLOR_BTNFACE
+constexpr Color SysButtonText = 0x80000012u;  // COLOR_BTNTEXT
+constexpr bool isSystemColor(Color c) { return (c & kSystemColorFlag) != 0; }
+constexpr int systemColorIndex(Color c) { return static_cast<int>(c & 0xFFu); }
+
+// An opaque native handle (HWND, HICON, a QWidget pointer, a counter on the headless backend).
+using Handle = std::uintptr_t;
+
+struct Rect {  // twips, relative to the owner's client area
+  int left = 0, top = 0, width = 0, height = 0;
+};
+
+struct Font {
+  std::u16string name = u"Tahoma";
+  float points = 8.25f;
+  bool bold = false;
+};
+
+enum class Cursor { Default, Hand };
+enum class Image { None, MainBackdrop, DialogBackdrop, ClockIcon };
+enum class Align { Left, Center };
+enum class Kind { Label, TextBox, Button, ProgressBar, Timer };
+
+// What changed, for a peer to mirror.
+enum class Prop {
+  Caption,   // label/button caption, text box text
+  ForeColor,
+  BackColor,
+  Visible,
+  Enabled,
+  Value,     // progress bar value
+  BarColors, // progress bar background and fill
+  Timer,     // timer enabled flag or interval: re-arm
+  Geometry,  // form: Left/Top/size
+  State,     // form: WindowState
+  Shown,     // form: show (visible) or hide
+  Repaint,   // form: draw completely now
+};
+
+class Form;
+
+class Peer {
+ public:
+  virtual ~Peer() = default;
+  virtual void changed(Prop what) = 0;
+};
+
+class FormPeer : public Peer {
+ public:
+  virtual Handle handle() const = 0;
+  virtual Handle iconHandle() const = 0;
+};
+
+// ---------------------------------------------------------------------------------------
+// Controls
+
+class Control {
+ public:
+  Control(Form& owner, Kind kind, std::string name);
+  virtual ~Control() = default;
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  Form& form() const { return form_; }
+  Kind kind() const { return kind_; }
+  const std::string& name() const { return name_; }
+
+  // Design-time layout, set in the form's constructor and not changed afterwards.
+  Rect rect;
+  Font font;
+  int tabIndex = -1;  // -1: takes no focus (labels, timers)
+  std::u16string toolTip;
+  Cursor cursor = Cursor::Default;
+
+  bool visible() const { return visible_; }
+  void setVisible(bool v);
+  bool enabled() const { return enabled_; }
+  void setEnabled(bool v);
+
+  Peer* peer() const { return peer_.get(); }
+  void attachPeer(std::unique_ptr<Peer> p) { peer_ = std::move(p); }
+  void detachPeer() { peer_.reset(); }
+
+ protected:
+  void notify(Prop p) {
+    if (peer_) peer_->changed(p);
+  }
+
+ private:
+  Form& form_;
+  Kind kind_;
+  std::string name_;
+  bool visible_ = true;
+  bool enabled_ = true;
+  std::unique_ptr<Peer> peer_;
+};
+
+class Label : public Control {
+ public:
+  Label(Form& owner, std::string name) : Control(owner, Kind::Label, std::move(name)) {}
+  const std::u16string& caption() const { return caption_; }
+  void setCaption(std::u16string c);
+  Color foreColor() const { return fore_; }
+  void setForeColor(Color c);
+  Color backColor() const { return back_; }
+  void setBackColor(Color c);
+
+  bool transparent = false;  // draw no background: the form's picture shows through
+  bool autoSize = false;     // grows to its caption, keeping its alignment anchor
+  Align align = Align::Left;
+
+ private:
+  std::u16string caption_;
+  Color fore_ = SysButtonText;
+  Color back_ = SysButtonFace;
+};
+
+class TextBox : public Control {
+ public:
+  TextBox(Form& owner, std::string name) : Control(owner, Kind::TextBox, std::move(name)) {}
+  const std::u16string& text() const { return text_; }
+  void setText(std::u16string t);
+  Color foreColor() const { return fore_; }
+  void setForeColor(Color c);
+  Color backColor() const { return back_; }
+  void setBackColor(Color c);
+
+  bool multiLine = false;
+  bool verticalScrollBar = false;
+
+  // Backend: the user edited the native box. Updates the value without echoing it back.
+  void nativeEdited(std::u16string t) { text_ = std::move(t); }
+
+ private:
+  std::u16string text_;
+  Color fore_ = SysWindowText;
+  Color back_ = SysWindow;
+};
+
+class Button : public Control {
+ public:
+  Button(Form& owner, std::string name) : Control(owner, Kind::Button, std::move(name)) {}
+  const std::u16string& caption() const { return caption_; }
+  void setCaption(std::u16string c);
+  Color backColor() const { return back_; }
+  void setBackColor(Color c);
+
+  bool graphical = false;  // drawn flat in backColor instead of the themed button look
+  std::function<void()> onClick;
+
+  // Backend: the user clicked the button.
+  void raiseClick();
+
+ private:
+  std::u16string caption_;
+  Color back_ = SysButtonFace;
+};
+
+// Messages a progress bar understands, as the common-controls bar defines them.
+constexpr std::uint32_t PBM_SETBARCOLOR = 0x0409;
+constexpr std::uint32_t PBM_SETBKCOLOR = 0x2001;
+
+class ProgressBar : public Control {
+ public:
+  ProgressBar(Form& owner, std::string name) : Control(owner, Kind::ProgressBar, std::move(name)) {}
+  float value() const { return value_; }
+  void setValue(float v);
+  float min = 0.0f, max = 100.0f;
+
+  Color backColor() const { return back_; }
+  Color barColor() const { return bar_; }
+  // The bar's window handle, for SendMessage.
+  Handle hWnd() const { return reinterpret_cast<Handle>(this); }
+  // Only PBM_SETBKCOLOR and PBM_SETBARCOLOR mean anything; the result is the previous colour.
+  std::intptr_t SendMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+
+ private:
+  float value_ = 0.0f;
+  Color back_ = SysButtonFace;
+  Color bar_ = 0x00D77800;  // the platform's usual highlight blue until recoloured
+};
+
+class Timer : public Control {
+ public:
+  Timer(Form& owner, std::string name) : Control(owner, Kind::Timer, std::move(name)) {}
+  int interval() const { return interval_; }
+  // A changed interval restarts the period; setting the same one changes nothing.
+  void setInterval(int ms);
+  // Enabling a running timer changes nothing; enabling a stopped one starts a new period.
+  void setEnabled(bool on);
+  bool enabled() const { return Control::enabled(); }
+  bool running() const { return enabled() && interval_ > 0; }
+
+  // Tick just after each wall-clock second boundary instead of every `interval` ms from
+  // when it started, so a 1000 ms clock never drifts across a second and skips it.
+  bool alignToSecond = false;
+
+  std::function<void()> onTick;
+  // Backend: the period ran out.
+  void raiseTick();
+
+ private:
+  int interval_ = 0;
+};
+
+// A one-element control array, addressed by its index like txtTime(0).
+template <class T>
+class ControlArray {
+ public:
+  ControlArray(Form& owner, const std::string& name, int index)
+      : index_(index), item_(owner, name + "(" + std::to_string(index) + ")") {}
+  T& operator()(int index);
+  const T& operator()(int index) const { return const_cast<ControlArray*>(this)->operator()(index); }
+
+ private:
+  int index_;
+  T item_;
+};
+
+void controlArrayIndexError(int asked, int held);
+template <class T>
+T& ControlArray<T>::operator()(int index) {
+  if (index != index_) controlArrayIndexError(index, index_);
+  return item_;
+}
+
+// ---------------------------------------------------------------------------------------
+// Forms
+
+enum class Border { Sizable, None };
+constexpr int vbNormal = 0;
+constexpr int vbMinimized = 1;
+
+class Form {
+ public:
+  explicit Form(std::u16string caption);
+  virtual ~Form();
+  Form(const Form&) = delete;
+  Form& operator=(const Form&) = delete;
+
+  // Design-time properties, set in the constructor.
+  std::u16string caption;
+  Border border = Border::Sizable;
+  bool centerOnScreen = false;
+  Image picture = Image::None;
+  Image icon = Image::None;
+  Color backColor = SysButtonFace;
+  Font font;
+  bool showInTaskbar = true;
+
+  // Outer frame position on the screen, twips.
+  int Left() const { return left_; }
+  int Top() const { return top_; }
+  void setLeft(int twips);
+  void setTop(int twips);
+  // Client size in the scale unit (always twips here: ScaleMode 1).
+  int ScaleWidth() const { return scaleWidth_; }
+  int ScaleHeight() const { return scaleHeight_; }
+  int ScaleMode() const { return 1; }
+  void setClientSize(int widthTwips, int heightTwips);  // design time
+  int WindowState() const { return windowState_; }
+  void setWindowState(int state);  // raises Form_Resize when it changes
+
+  bool loaded() const { return loaded_; }
+  bool visible() const { return visible_; }
+  bool unloading() const { return unloading_; }
+
+  void Show();     // loads first when not loaded; modeless, no owner
+  void Hide();
+  void Refresh();  // draw completely, now
+  void Unload();
+
+  Handle hWnd() const;
+  Handle iconHandle() const;
+
+  const std::vector<Control*>& controls() const { return controls_; }
+  FormPeer* peer() const { return peer_.get(); }
+
+  // Events.
+  virtual void Form_Load() {}
+  virtual void Form_Unload(int& cancel) { (void)cancel; }
+  virtual void Form_Resize() {}
+  // A mouse message from the notification-area icon (its own path, never a real mouse move).
+  virtual void Form_TrayMessage(int messageCode) { (void)messageCode; }
+  // The wall clock changed under the program (clock set, resume from sleep).
+  virtual void Form_TimeChanged() {}
+
+  // Backend: the user moved, resized or minimised/restored the native window, or asked to
+  // close it. These update the properties and raise the events.
+  void nativeMoved(int leftTwips, int topTwips);
+  void nativeResized(int clientWidthTwips, int clientHeightTwips);
+  void nativeStateChanged(int state);
+  void nativeCloseRequested();
+  void nativeTrayMessage(int messageCode);
+
+ private:
+  friend class Control;
+  friend class App;
+  void add(Control* c) { controls_.push_back(c); }
+  void notify(Prop p) {
+    if (peer_) peer_->changed(p);
+  }
+
+  std::vector<Control*> controls_;
+  std::unique_ptr<FormPeer> peer_;
+  int left_ = 0, top_ = 0;
+  int scaleWidth_ = 0, scaleHeight_ = 0;
+  int windowState_ = vbNormal;
+  bool loaded_ = false;
+  bool visible_ = false;
+  bool unloading_ = false;
+  bool dead_ = false;  // unloaded: the next use of the window makes a fresh one
+};
+
+// ---------------------------------------------------------------------------------------
+// Services
+
+struct LocalTime {
+  int year = 2000, month = 1, day = 1;  // month 1..12, day 1..31
+  int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+
+struct RegionalSettings {
+  std::u16string dateSeparator = u"/";
+  std::u16string timeSeparator = u":";
+  std::u16string am = u"AM";
+  std::u16string pm = u"PM";
+};
+
+// The notification-area record, as the program fills it.
+struct NotifyIconData {
+  std::int32_t cbSize = 0;
+  Handle hWnd = 0;
+  std::int32_t uID = 0;
+  std::int32_t uFlags = 0;
+  std::int32_t uCallbackMessage = 0;
+  Handle hIcon = 0;
+  std::array<char16_t, 64> szTip{};
+};
+constexpr int NIM_ADD = 0;
+constexpr int NIM_DELETE = 2;
+constexpr int SW_SHOWMINIMIZED = 2;
+
+struct IoResult {
+  bool ok = true;
+  std::u16string reason;  // the system's own words when !ok
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // The whole file, or nothing when it is missing or unreadable. Reads at most maxBytes.
+  virtual std::optional<std::string> read(const std::u16string& path, std::size_t maxBytes) = 0;
+  // Replaces the file in one step: a temporary file in the same folder, flushed, then renamed
+  // over the old one. A failure leaves the old file as it was and no temporary file behind.
+  virtual IoResult replace(const std::u16string& path, const std::string& bytes) = 0;
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  // Creates the native window for a form being loaded and a peer for each of its controls.
+  virtual std::unique_ptr<FormPeer> createPeers(Form& form) = 0;
+  // Called once the last form is gone: leave the message loop.
+  virtual void quit() = 0;
+
+  virtual LocalTime now() = 0;
+  virtual RegionalSettings regional() { return {}; }
+
+  // Starts playing a WAV file and returns at once, replacing a sound still playing. A path
+  // that names no playable file gives the platform's default sound; no sound device, silence.
+  virtual void playSound(const std::u16string& path) = 0;
+
+  // The notification-area icon. trayAdd reports whether the icon is really there.
+  virtual bool trayAdd(const NotifyIconData& data) = 0;
+  virtual void trayDelete(const NotifyIconData& data) = 0;
+
+  virtual void setForegroundWindow(Handle window) = 0;
+  // Starts a program from a command line, not waiting for it.
+  virtual void startProcess(const std::u16string& commandLine, int showCmd) = 0;
+
+  // The folder of the executable: no trailing separator except at a root.
+  virtual std::u16string programFolder() = 0;
+  virtual char16_t pathSeparator() { return u'/'; }
+  virtual float twipsPerPixelX() { return 15.0f; }
+
+  // Tells the user something went wrong; the program keeps running.
+  virtual void reportError(const std::u16string& title, const std::u16string& message) = 0;
+
+  virtual FileSystem& files() = 0;
+  // The platform's 8-bit text code page (the ANSI code page on Windows, UTF-8 elsewhere).
+  // nullopt when the text holds a character the code page cannot represent.
+  virtual std::optional<std::string> toCodePage(const std::u16string& text);
+  virtual std::u16string fromCodePage(const std::string& bytes);
+};
+
+// The one application object: the forms collection, the single instance of each form, and
+// the backend's services.
+class App {
+ public:
+  explicit App(Backend& backend);
+  ~App();
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  Backend& backend() { return backend_; }
+
+  // The forms collection: loaded forms in load order.
+  int formsCount() const { return static_cast<int>(forms_.size()); }
+  Form& formAt(int index) const { return *forms_.at(static_cast<std::size_t>(index)); }
+  const std::vector<Form*>& forms() const { return forms_; }
+
+  // The single instance of a form class; a fresh, unloaded one after the last was unloaded.
+  template <class T>
+  T& instance() {
+    auto& slot = slots_[std::type_index(typeid(T))];
+    if (!slot || slot->dead_) {
+      if (slot) graveyard_.push_back(std::move(slot));
+      slot = std::make_unique<T>();
+    }
+    return static_cast<T&>(*slot);
+  }
+  // The loaded instance, if any (no new one is made).
+  template <class T>
+  T* loadedInstance() {
+    auto it = slots_.find(std::type_index(typeid(T)));
+    if (it == slots_.end() || !it->second || !it->second->loaded_) return nullptr;
+    return static_cast<T*>(it->second.get());
+  }
+
+  // Runs one native event through to its end. Forms unloaded during the event are freed
+  // once the outermost event has returned, never under a handler that is still running.
+  void deliver(const std::function<void()>& event);
+
+  // Backend: the wall clock moved under the program (a clock change, resume from sleep).
+  void timeChanged();
+
+  bool running() const { return !forms_.empty(); }
+
+ private:
+  friend class Form;
+  void load(Form& f);
+  void unloaded(Form& f);
+
+  Backend& backend_;
+  std::vector<Form*> forms_;
+  std::unordered_map<std::type_index, std::unique_ptr<Form>> slots_;
+  std::vector<std::unique_ptr<Form>> graveyard_;
+  int depth_ = 0;
+};
+
+App& app();  // the one App; asserts that it exists
+
+template <class T>
+T& form() {
+  return app().instance<T>();
+}
+
+// UTF-8 <-> UTF-16 at the edges (paths on POSIX, logs).
+std::string toUtf8(const std::u16string& s);
+std::u16string fromUtf8(const std::string& s);
+
+}  // namespace ui
