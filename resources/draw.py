@@ -189,7 +189,7 @@ def metal(nx, ny, nz, base=0.55):
     rx, ry = 2 * nz * nx, 2 * nz * ny
     spec = max(0.0, rx * LIGHT[0] + ry * LIGHT[1] + rz * LIGHT[2]) ** 24
     env = 0.5 + 0.5 * (-ny)          # sky above, table below
-    return clamp(base * (0.35 + 0.65 * max(d, 0)) + 0.22 * env + 0.55 * spec)
+    return clamp(base * (0.25 + 0.8 * max(d, 0)) + 0.2 * env + 0.7 * spec)
 
 
 def tube(dirx, diry, t, base=0.55):
@@ -209,19 +209,19 @@ def paper(rnd):
     noise = ValueNoise(7)
     fine = ValueNoise(11)
     creases = []
-    for i in range(34):
+    for i in range(52):
         cx, cy = rnd.uniform(-20, MW + 20), rnd.uniform(-20, MH + 20)
         ang = rnd.uniform(0, math.pi)
-        long_fold = i < 9
+        long_fold = i < 8
         creases.append((cx, cy, math.cos(ang), math.sin(ang),
                         rnd.uniform(0.05, 0.16) * rnd.choice((-1, 1)),
                         9999.0 if long_fold else rnd.uniform(25, 80),
                         rnd.uniform(15, 40),
-                        rnd.uniform(0.6, 1.8)))
+                        rnd.uniform(0.8, 1.8) if long_fold else rnd.uniform(0.3, 0.9)))
     h = [0.0] * (MW * MH)
     for y in range(MH):
         for x in range(MW):
-            z = 1.6 * noise.fbm(x / 38.0, y / 38.0, 3) + 0.18 * fine.fbm(x / 3.0, y / 3.0, 2)
+            z = 1.2 * noise.fbm(x / 38.0, y / 38.0, 3) + 0.18 * fine.fbm(x / 3.0, y / 3.0, 2)
             for cx, cy, ux, uy, amp, half, fall, eps in creases:
                 dx, dy = x - cx, y - cy
                 along = dx * ux + dy * uy
@@ -241,12 +241,12 @@ def paper(rnd):
             gy = (h[yp * MW + x] - h[ym * MW + x]) / (yp - ym)
             n = math.sqrt(gx * gx + gy * gy + 1)
             lit = (-gx * lx - gy * ly + lz) / n - lz
-            calm = 0.32 + 0.68 * smoothstep(150, 215, x)
+            calm = 0.24 + 0.76 * smoothstep(150, 215, x)
             grain = 0.012 * fine.at(x * 0.9 + 300, y * 0.9)
             tone = 0.775 + 0.02 * noise.fbm(x / 90.0 + 40, y / 90.0, 2)
             # gentle darkening towards the bottom right corner
             vign = 0.05 * smoothstep(120, 330, math.hypot(x - 20, y - 10) * 0.9)
-            out[y * MW + x] = tone + calm * (0.55 * lit) + grain - vign
+            out[y * MW + x] = tone + calm * (0.62 * lit + grain) - vign
     return out
 
 
@@ -458,8 +458,7 @@ def main_backdrop(tmp):
     dither = random.Random(5)
     for i in range(MW * MH):
         v = pv[i] + bg[i] * (1 - pa[i])
-        data[i] = int(clamp(v) * 255 + dither.random())
-        data[i] = min(255, data[i])
+        data[i] = min(255, int(clamp(v) * 255 + dither.random()))
     write_pnm(os.path.join(tmp, "MainBackdrop.pgm"), MW, MH, data, 1)
 
 
@@ -493,7 +492,7 @@ def icon_params(size):
     if size <= 32:
         return dict(halo=1.4, ring=2.6, hour=2.5, minute=2.0, ticks=True, dot=1.9)
     k = size / 32.0
-    return dict(halo=1.4 * k, ring=2.6 * k, hour=2.5 * k, minute=2.0 * k, ticks=True, dot=1.9 * k)
+    return dict(halo=1.0 * k, ring=2.25 * k, hour=2.5 * k, minute=2.0 * k, ticks=True, dot=1.9 * k)
 
 
 def render_icon(size):
@@ -512,7 +511,7 @@ def render_icon(size):
     mx, my = c + min_len * math.cos(min_a), c + min_len * math.sin(min_a)
     tick_len = max(1.2, r_in * 0.22)
     tick_w = max(1.0, p["minute"] * 0.75)
-    ss = 8 if size <= 32 else 4 if size <= 64 else 2
+    ss = 8 if size <= 32 else 4 if size <= 128 else 3
     out = bytearray()
     for y in range(size):
         for x in range(size):
@@ -559,44 +558,44 @@ def render_icon(size):
 
 # ---------------------------------------------------------------- hand cursor
 
-HAND = """\
-................................
-...........###..................
-..........#ooo#.................
-..........#ooo#.................
-..........#ooo#.................
-..........#ooo#.................
-..........#ooo#.................
-..........#ooo###...............
-..........#ooo#ooo##............
-..........#ooo#ooo#oo#..........
-..........#ooo#ooo#ooo##........
-..........#ooo#ooo#ooo#oo#......
-..........#ooo#ooo#ooo#ooo#.....
-...####...#ooo#ooo#ooo#ooo#.....
-..#oooo#..#oooooooooooooooo#....
-..#ooooo#.#oooooooooooooooo#....
-...#ooooo##oooooooooooooooo#....
-....#ooooo#oooooooooooooooo#....
-....#oooooooooooooooooooooo#....
-.....#ooooooooooooooooooooo#....
-.....#oooooooooooooooooooo#.....
-......#ooooooooooooooooooo#.....
-......#oooooooooooooooooo#......
-.......#ooooooooooooooooo#......
-.......#oooooooooooooooo#.......
-........#ooooooooooooooo#.......
-........#ooooooooooooooo#.......
-........#################.......
-................................
-................................
-................................
-................................
+HAND = """
+.
+...........###
+..........#ooo#
+..........#ooo#
+..........#ooo#
+..........#ooo#
+..........#ooo#
+..........#ooo####
+..........#ooo#ooo####
+..........#ooo#ooo#ooo#
+..........#ooo#ooo#ooo###
+..........#ooo#ooo#ooo#oo#
+..........#ooo#ooo#ooo#oo#
+..####....#ooo#ooo#ooo#oo#
+.#oooo#...#oooooooooooooo#
+.#ooooo#..#oooooooooooooo#
+..#ooooo#.#oooooooooooooo#
+...#ooooo##oooooooooooooo#
+....#oooooooooooooooooooo#
+.....#ooooooooooooooooooo#
+......#oooooooooooooooooo#
+.......#ooooooooooooooooo#
+.......#oooooooooooooooo#
+........#ooooooooooooooo#
+........#ooooooooooooooo#
+........#ooooooooooooooo#
+........#################
+.
+.
+.
+.
+.
 """
 
 
 def hand_cursor(out):
-    rows = HAND.splitlines()
+    rows = [r.ljust(32, ".") for r in HAND.strip("\n").splitlines()]
     assert len(rows) == 32 and all(len(r) == 32 for r in rows)
     assert rows[1][12] == "#" and rows[0][12] == "."      # fingertip = hot spot
     palette = [(0, 0, 0), (255, 255, 255)] + [(0, 0, 0)] * 14

@@ -1,1 +1,176 @@
+// "Set Alarm", "Stop/Reset", the first state after start and the busy animation.
+#include <gtest/gtest.h>
+
+#include "app/colors.h"
 #include "tests/harness.h"
+
+namespace tollora::testing {
+namespace {
+
+void expectArmed(Alarm& m) {
+  EXPECT_EQ(m.cmdSetAlarm.caption(), u"Alarm Set");
+  EXPECT_EQ(m.cmdSetAlarm.backColor(), ColorArmed);
+  EXPECT_EQ(m.lblTime.foreColor(), ColorArmed);
+}
+
+void expectPending(Alarm& m) {
+  EXPECT_EQ(m.cmdSetAlarm.caption(), u"Set Alarm");
+  EXPECT_EQ(m.cmdSetAlarm.backColor(), ColorPending);
+  EXPECT_EQ(m.lblTime.foreColor(), ColorPending);
+}
+
+TEST(Startup, DesignStateBeforeTheFirstTick) {
+  Harness h;
+  h.start();
+  auto& m = h.main();
+  EXPECT_EQ(m.caption, u"Tollora v1.1");
+  EXPECT_EQ(m.ScaleWidth(), 4320);
+  EXPECT_EQ(m.ScaleHeight(), 2310);
+  EXPECT_EQ(m.AlarmFilePath, h.backend.folder + u"/alarm.ini");
+  EXPECT_EQ(m.txtTime(0).text(), u"") << "no alarm file: the design text does not survive";
+  EXPECT_EQ(m.txtTimeBAK(1).text(), u"");
+  EXPECT_EQ(m.lblTime.caption(), u"");
+  EXPECT_EQ(m.cmdSetAlarm.caption(), u"");
+  EXPECT_EQ(m.cmdSetAlarm.backColor(), ui::SysScrollBar);
+  EXPECT_EQ(m.lblTime.foreColor(), ui::SysScrollBar);
+  EXPECT_FALSE(m.cmdReset.visible());
+  EXPECT_FALSE(m.ProgressBar.visible());
+  EXPECT_EQ(m.ProgressBar.value(), 10.0f) << "primed once at start";
+  EXPECT_EQ(m.ProgressBar.backColor(), ColorBarBack);
+  EXPECT_EQ(m.ProgressBar.barColor(), ColorBarFill);
+  EXPECT_TRUE(m.visible());
+  EXPECT_EQ(m.txtTime(0).toolTip, u"Set Date/Time Here - Format Example 01/11/2022 1:11:01 PM");
+  EXPECT_TRUE(h.backend.trayIconShown());
+}
+
+TEST(Startup, FirstStateAfterTwoAndAHalfSeconds) {
+  struct Case {
+    int aheadSeconds;
+    bool armed;
+  };
+  for (Case c : {Case{3600, true}, Case{-3600, false}, Case{2, false} /* a tie fires and counts as passed */}) {
+    Harness h;
+    h.writeIni("[ALARM]\r\nTime=" + ui::toUtf8(h.clockTextIn(c.aheadSeconds)) + "\r\n");
+    h.start();
+    h.advance(1999);
+    EXPECT_EQ(h.main().cmdSetAlarm.caption(), u"");
+    h.advance(501);
+    if (c.armed) {
+      expectArmed(h.main());
+    } else {
+      expectPending(h.main());
+    }
+    EXPECT_FALSE(h.main().TimerCheck.enabled()) << "runs once";
+  }
+}
+
+TEST(Startup, FirstStateComparesMomentsNotTexts) {
+  // 10 o'clock sorts before 9 o'clock as text, yet lies ahead of it.
+  Harness h;
+  h.backend.setWall({2022, 1, 11, 9, 0, 0, 0});
+  h.writeIni("[ALARM]\r\nTime=01/11/2022 10:00:00 AM\r\n");
+  h.start();
+  h.advance(2500);
+  expectArmed(h.main());
+}
+
+TEST(Busy, AnimationStepsThenRefreshesBeepsAndHides) {
+  Harness h;
+  h.start();
+  h.advance(3000);
+  auto& m = h.main();
+  h.type(h.clockTextIn(3600));
+  const auto beeps = h.beepsSince(0);
+  h.click(m.cmdSetAlarm);
+  EXPECT_TRUE(m.ProgressBar.visible());
+  // The first run after start goes on from the primed 10: nine steps, then the finish.
+  for (float v = 20; v <= 100; v += 10) {
+    h.advance(100);
+    EXPECT_EQ(m.ProgressBar.value(), v);
+  }
+  EXPECT_EQ(h.beepsSince(0), beeps);
+  h.advance(100);
+  expectArmed(m);
+  EXPECT_EQ(m.ProgressBar.value(), 0.0f);
+  EXPECT_FALSE(m.ProgressBar.visible());
+  EXPECT_FALSE(m.TimerPb.enabled());
+  EXPECT_EQ(h.beepsSince(0), beeps + 1);
+
+  // Later runs start from 0: ten steps and the finish, eleven ticks.
+  h.type(h.clockTextIn(-60));
+  h.click(m.cmdSetAlarm);
+  h.advance(1000);
+  EXPECT_EQ(m.ProgressBar.value(), 100.0f);
+  h.advance(100);
+  expectPending(m);
+  EXPECT_FALSE(m.ProgressBar.visible());
+
+  h.type(u"");
+  h.click(m.cmdSetAlarm);
+  h.advance(1100);
+  expectPending(m);
+}
+
+TEST(Busy, ATieAtTheFinishCountsAsAhead) {
+  Harness h;
+  h.start();
+  h.advance(3050);
+  h.click(h.main().cmdSetAlarm);
+  // The label's own text, typed just before the finish and before the next alarm check.
+  h.advance(970);
+  h.type(h.label());
+  h.advance(30);
+  expectArmed(h.main());
+  h.advance(400);
+  EXPECT_TRUE(h.fired());
+}
+
+TEST(Reset, SilencesRestartsTheClockAndBringsSetAlarmBack) {
+  Harness h;
+  h.start();
+  h.advance(3000);
+  auto& m = h.main();
+  h.type(h.clockTextIn(3));
+  h.click(m.cmdSetAlarm);  // brings the bar to 0: the reset's run lasts 1.1 s
+  ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired(); }, 4000));
+  h.advance(2000);
+
+  h.click(m.cmdReset);
+  EXPECT_FALSE(m.TimerNotify.enabled());
+  EXPECT_TRUE(m.TimerTime.enabled());
+  EXPECT_EQ(m.lblTime.caption(), u"Time's Up!") << "until the next clock tick";
+  EXPECT_EQ(m.lblTime.foreColor(), ColorAlarmRed);
+  EXPECT_TRUE(m.ProgressBar.visible());
+  ASSERT_TRUE(h.backend.advanceUntil([&] { return h.label() != u"Time's Up!"; }, 1000));
+  EXPECT_EQ(m.lblTime.foreColor(), ColorAlarmRed);
+  h.advance(1100);
+  expectPending(m);
+  EXPECT_TRUE(m.cmdSetAlarm.visible());
+  EXPECT_FALSE(m.cmdReset.visible());
+  EXPECT_FALSE(h.fired());
+}
+
+TEST(Reset, StopResetStaysWhileTheAlarmSounds) {
+  // The alarm fires while the busy animation runs: the finish must not take away the only
+  // button that silences it.
+  Harness h;
+  h.start();
+  h.advance(3000);
+  auto& m = h.main();
+  h.type(h.clockTextIn(1));
+  h.click(m.cmdSetAlarm);
+  h.advance(1500);
+  ASSERT_TRUE(m.TimerNotify.enabled());
+  EXPECT_FALSE(m.TimerPb.enabled()) << "the animation has finished";
+  EXPECT_EQ(m.cmdSetAlarm.caption(), u"Set Alarm");
+  EXPECT_TRUE(m.cmdReset.visible());
+  EXPECT_FALSE(m.cmdSetAlarm.visible());
+
+  h.click(m.cmdReset);
+  h.advance(1200);
+  EXPECT_FALSE(m.TimerNotify.enabled());
+  EXPECT_TRUE(m.cmdSetAlarm.visible());
+}
+
+}  // namespace
+}  // namespace tollora::testing

@@ -124,7 +124,11 @@ void Timer::raiseTick() {
 
 Form::Form(std::u16string c) : caption(std::move(c)) {}
 
-Form::~Form() {
+// The controls are members of the derived form and already gone here; their peers went
+// with them. App releases the peers of a still-loaded form before deleting it.
+Form::~Form() = default;
+
+void Form::releasePeers() {
   for (Control* c : controls_) c->detachPeer();
   peer_.reset();
 }
@@ -177,8 +181,7 @@ void Form::Unload() {
     unloading_ = false;
     return;
   }
-  for (Control* c : controls_) c->detachPeer();
-  peer_.reset();
+  releasePeers();
   visible_ = false;
   loaded_ = false;
   dead_ = true;
@@ -224,6 +227,8 @@ App::App(Backend& backend) : backend_(backend) {
 App::~App() {
   // Free forms while the backend is still alive: their peers belong to it.
   graveyard_.clear();
+  for (auto& [type, f] : slots_)
+    if (f) f->releasePeers();
   slots_.clear();
   g_app = nullptr;
 }

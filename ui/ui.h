@@ -325,6 +325,7 @@ class Form {
   friend class Control;
   friend class App;
   void add(Control* c) { controls_.push_back(c); }
+  void releasePeers();
   void notify(Prop p) {
     if (peer_) peer_->changed(p);
   }

@@ -13,13 +13,15 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b !
 
 class HeadlessFormPeer : public FormPeer {
  public:
-  explicit HeadlessFormPeer(Handle h) : handle_(h) {}
+  HeadlessFormPeer(Handle h, std::vector<Handle>& destroyed) : handle_(h), destroyed_(destroyed) {}
+  ~HeadlessFormPeer() override { destroyed_.push_back(handle_); }
   void changed(Prop) override {}
   Handle handle() const override { return handle_; }
   Handle iconHandle() const override { return handle_ + 1; }
 
  private:
   Handle handle_;
+  std::vector<Handle>& destroyed_;
 };
 
 }  // namespace
@@ -115,7 +117,7 @@ std::unique_ptr<FormPeer> HeadlessBackend::createPeers(Form& form) {
   }
   Handle h = nextHandle_;
   nextHandle_ += 0x10;
-  return std::make_unique<HeadlessFormPeer>(h);
+  return std::make_unique<HeadlessFormPeer>(h, destroyedWindows);
 }
 
 bool HeadlessBackend::trayAdd(const NotifyIconData& d) {

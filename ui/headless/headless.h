@@ -52,6 +52,7 @@ class HeadlessBackend : public Backend {
   std::vector<Handle> foregroundCalls;
   std::vector<std::pair<std::u16string, int>> processes;
   std::vector<std::pair<std::u16string, std::u16string>> errors;  // (title, message)
+  std::vector<Handle> destroyedWindows;  // in the order the windows went away
   bool quitCalled = false;
   bool trayIconShown() const;
 
