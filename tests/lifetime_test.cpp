@@ -1,1 +1,192 @@
+// Shutdown, the notification-area icon, the exit confirmation and the About window.
+#include <gtest/gtest.h>
+
+#include "dialogs/about.h"
+#include "dialogs/alert.h"
 #include "tests/harness.h"
+#include "tray/module1.h"
+
+namespace tollora::testing {
+namespace {
+
+constexpr int kLeftUp = 514, kLeftDouble = 515, kRightDown = 516;
+
+int count(const ui::HeadlessBackend& b, int op) {
+  int n = 0;
+  for (auto& [o, d] : b.trayCalls) n += o == op;
+  return n;
+}
+
+int defaultSounds(Harness& h) {
+  int n = 0;
+  for (auto& s : h.backend.sounds) n += s.path == h.backend.folder;
+  return n;
+}
+
+TEST(Tray, TheIconRecordAsTheShellReceivesIt) {
+  Harness h;
+  h.start();
+  ASSERT_EQ(h.backend.trayCalls.size(), 1u);
+  const auto& [op, d] = h.backend.trayCalls[0];
+  EXPECT_EQ(op, ui::NIM_ADD);
+  EXPECT_EQ(d.cbSize, 88);
+  EXPECT_EQ(d.hWnd, h.main().hWnd());
+  EXPECT_EQ(d.uID, 1);
+  EXPECT_EQ(d.uFlags, 7);
+  EXPECT_EQ(d.uCallbackMessage, 512);
+  EXPECT_EQ(d.hIcon, h.main().iconHandle());
+  const std::u16string tip(d.szTip.begin(), d.szTip.end());
+  EXPECT_EQ(tip, std::u16string(u"Left Click To Restore / Right Click To Exit") + u'\0' + std::u16string(20, u' '));
+}
+
+TEST(Tray, MinimiseHidesAndTheIconBringsTheWindowBack) {
+  Harness h;
+  h.start();
+  auto& m = h.main();
+  h.click(m.cmdMin);
+  EXPECT_FALSE(m.visible());
+  EXPECT_EQ(m.WindowState(), ui::vbMinimized);
+
+  for (int ignored : {513, 517, 512, 0}) m.nativeTrayMessage(ignored);
+  EXPECT_FALSE(m.visible());
+
+  for (int code : {kLeftUp, kLeftDouble}) {
+    m.nativeTrayMessage(code);
+    EXPECT_TRUE(m.visible());
+    EXPECT_EQ(m.WindowState(), ui::vbNormal);
+    EXPECT_EQ(h.backend.foregroundCalls.back(), m.hWnd());
+    m.nativeStateChanged(ui::vbMinimized);  // minimised from the title bar
+    EXPECT_FALSE(m.visible());
+  }
+  EXPECT_EQ(ui::app().loadedInstance<Alert>(), nullptr);
+}
+
+TEST(Tray, WithoutANotificationAreaMinimisingNeverHidesTheWindow) {
+  Harness h;
+  h.backend.trayAvailable = false;
+  h.start();
+  h.click(h.main().cmdMin);
+  EXPECT_EQ(h.main().WindowState(), ui::vbMinimized);
+  EXPECT_TRUE(h.main().visible()) << "a hidden window with no icon could never come back";
+}
+
+TEST(ExitConfirmation, RightClickAsksOnceAndNoClosesIt) {
+  Harness h;
+  h.start();
+  auto& m = h.main();
+  m.setLeft(1000);
+  m.setTop(2000);
+  h.click(m.cmdMin);
+  m.nativeTrayMessage(kRightDown);
+  EXPECT_TRUE(m.visible());
+  auto* alert = ui::app().loadedInstance<Alert>();
+  ASSERT_NE(alert, nullptr);
+  EXPECT_TRUE(alert->visible());
+  EXPECT_EQ(alert->lblLabel2.caption(), u"Are Your Sure You Want To Exit?.");
+  EXPECT_TRUE(alert->cmdExit.visible());
+  EXPECT_EQ(alert->cmdOk.caption(), u"No");
+  EXPECT_EQ(alert->Left(), 1480);
+  EXPECT_EQ(alert->Top(), 2462);
+  EXPECT_EQ(defaultSounds(h), 1);
+
+  m.nativeTrayMessage(kRightDown);
+  EXPECT_EQ(ui::app().loadedInstance<Alert>(), alert) << "the same window, not a second one";
+  EXPECT_EQ(defaultSounds(h), 1);
+  EXPECT_EQ(ui::app().formsCount(), 2);
+
+  h.click(alert->cmdOk);
+  EXPECT_EQ(ui::app().loadedInstance<Alert>(), nullptr);
+  EXPECT_EQ(ui::app().formsCount(), 1);
+
+  // The next one is a fresh window, placed from the resized main window, with its sound again.
+  m.nativeResized(5400, 3000);
+  m.nativeTrayMessage(kRightDown);
+  alert = ui::app().loadedInstance<Alert>();
+  ASSERT_NE(alert, nullptr);
+  EXPECT_EQ(alert->Left(), 1000 + 600);
+  EXPECT_EQ(alert->Top(), 2000 + 600);
+  EXPECT_EQ(defaultSounds(h), 2);
+  EXPECT_TRUE(m.visible());
+}
+
+TEST(Shutdown, ClosingTheMainWindowClosesEveryWindowNewestFirst) {
+  Harness h;
+  h.start();
+  auto& m = h.main();
+  const ui::Handle mainWindow = m.hWnd();
+  h.click(m.cmdAbout);
+  m.nativeTrayMessage(kRightDown);
+  const ui::Handle about = ui::app().loadedInstance<About>()->hWnd();
+  const ui::Handle alert = ui::app().loadedInstance<Alert>()->hWnd();
+  ASSERT_EQ(ui::app().formsCount(), 3);
+
+  m.nativeCloseRequested();
+  EXPECT_EQ(h.backend.destroyedWindows, (std::vector<ui::Handle>{alert, about, mainWindow}));
+  EXPECT_EQ(ui::app().formsCount(), 0);
+  EXPECT_EQ(count(h.backend, ui::NIM_DELETE), 1);
+  EXPECT_FALSE(h.backend.trayIconShown());
+  EXPECT_TRUE(h.backend.quitCalled);
+}
+
+TEST(Shutdown, YesFromTheConfirmationEndsTheProgramFromTheTray) {
+  Harness h;
+  h.start();
+  auto& m = h.main();
+  h.click(m.cmdMin);
+  m.nativeTrayMessage(kRightDown);
+  h.click(m.cmdAbout);  // a window opened after the confirmation closes before it
+  const ui::Handle about = ui::app().loadedInstance<About>()->hWnd();
+  const ui::Handle alert = ui::app().loadedInstance<Alert>()->hWnd();
+  const ui::Handle mainWindow = m.hWnd();
+
+  h.click(ui::app().loadedInstance<Alert>()->cmdExit);
+  EXPECT_EQ(h.backend.destroyedWindows, (std::vector<ui::Handle>{about, alert, mainWindow}));
+  EXPECT_EQ(ui::app().formsCount(), 0);
+  EXPECT_EQ(count(h.backend, ui::NIM_DELETE), 1) << "the main window's unload ran once";
+  EXPECT_TRUE(h.backend.quitCalled);
+}
+
+TEST(About, OpensOverTheMainWindowWithTheNoteAndTheAuthorsPage) {
+  Harness h;
+  h.start();
+  auto& m = h.main();
+  m.setLeft(300);
+  m.setTop(600);
+  h.click(m.cmdAbout);
+  auto* about = ui::app().loadedInstance<About>();
+  ASSERT_NE(about, nullptr);
+  EXPECT_EQ(about->Left(), 780);
+  EXPECT_EQ(about->Top(), 1062);
+  EXPECT_EQ(about->lblLabel1.caption(), u"Alarm v1.1: brenlow@example.org");
+  EXPECT_TRUE(h.backend.sounds.empty()) << "the About window is silent";
+
+  const std::u16string note = about->txtText1.text();
+  EXPECT_EQ(note.size(), 626u);
+  int lines = 0;
+  std::size_t start = 0;
+  for (std::size_t eol; (eol = note.find(u"\r\n", start)) != std::u16string::npos; start = eol + 2, ++lines) {
+    EXPECT_LT(eol - start, 45u);
+    if (lines == 11 || lines == 16) {
+      EXPECT_EQ(eol, start) << "an empty line after lines 11 and 16";
+    }
+  }
+  EXPECT_EQ(lines, 19);
+  EXPECT_EQ(start, note.size()) << "ends with a line break";
+  EXPECT_TRUE(note.ends_with(u"Contact: brenlow@example.org\r\n"));
+
+  h.click(about->cmdCommand1);
+  h.click(about->cmdCommand1);
+  ASSERT_EQ(h.backend.processes.size(), 2u);
+  EXPECT_EQ(h.backend.processes[0].first, u"explorer.exe \"https://example.org/brenlow/projects\"");
+  EXPECT_EQ(h.backend.processes[0].second, ui::SW_SHOWMINIMIZED);
+  EXPECT_EQ(ui::app().loadedInstance<About>(), about) << "stays open";
+
+  about->txtText1.nativeEdited(u"scribbles");
+  h.click(about->cmdCommand2);
+  EXPECT_EQ(ui::app().loadedInstance<About>(), nullptr);
+  h.click(m.cmdAbout);
+  EXPECT_EQ(ui::app().loadedInstance<About>()->txtText1.text(), note);
+}
+
+}  // namespace
+}  // namespace tollora::testing
