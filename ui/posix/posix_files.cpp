@@ -1,11 +1,14 @@
 #include "ui/posix/posix_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -35,6 +38,23 @@ bool writeAll(int fd, const std::string& bytes) {
     left -= static_cast<std::size_t>(n);
   }
   return true;
+}
+
+// A save that was killed half-way leaves its temporary file behind; the next save clears
+// the ones whose process is gone. Names are "<file>.tmp-<pid>-<n>".
+void removeStaleTemporaries(const std::string& folder, const std::string& path) {
+  const std::string prefix = path.substr(path.find_last_of('/') + 1) + ".tmp-";
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name.rfind(prefix, 0) != 0) continue;
+    const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+    if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)) {
+      ::unlink((folder + "/" + name).c_str());
+    }
+  }
+  ::closedir(dir);
 }
 
 }  // namespace
@@ -74,11 +94,12 @@ IoResult PosixFileSystem::replace(const std::u16string& path16, const std::strin
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
 
+  removeStaleTemporaries(folder, path);
   std::random_device rd;
   std::string tmp;
   int fd = -1;
   for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
-    tmp = path + ".tmp-" + std::to_string(rd() % 1000000000u);
+    tmp = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(rd() % 1000000000u);
     fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0 && errno != EEXIST) break;
   }

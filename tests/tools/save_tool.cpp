@@ -1,0 +1,34 @@
+// Drives "Set Alarm" on the headless backend against a real folder, for the fault tests.
+//   save_tool once <folder> <text>   one save; exit 0 when saved, 3 when the failure was reported
+//   save_tool loop <folder>          saves "A..." and "B..." alternately until killed
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/alarm_form.h"
+#include "ui/headless/headless.h"
+
+int main(int argc, char** argv) {
+  if (argc < 3 || (std::strcmp(argv[1], "once") != 0 && std::strcmp(argv[1], "loop") != 0)) {
+    std::fprintf(stderr, "usage: %s once <folder> <text> | loop <folder>\n", argv[0]);
+    return 2;
+  }
+  ui::HeadlessBackend backend;
+  backend.folder = ui::fromUtf8(argv[2]);
+  ui::App app(backend);
+  auto& main = ui::form<tollora::Alarm>();
+  main.Show();
+
+  const auto save = [&](const std::string& text) {
+    main.txtTime(0).nativeEdited(ui::fromUtf8(text));
+    main.cmdSetAlarm.raiseClick();
+  };
+  if (std::strcmp(argv[1], "once") == 0) {
+    save(argc > 3 ? argv[3] : "");
+    for (auto& [title, message] : backend.errors) std::printf("reported: %s\n", ui::toUtf8(message).c_str());
+    return backend.errors.empty() ? 0 : 3;
+  }
+  // Long texts make each write take a while, so kills land inside writes too.
+  const std::string a = "A" + std::string(200, 'a'), b = "B" + std::string(200, 'b');
+  for (unsigned long i = 0;; ++i) save(i % 2 ? b : a);
+}

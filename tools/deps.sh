@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tollora needs: `tools/deps.sh run` for building and starting the
+# Linux program, `tools/deps.sh test` for building and running every test. Only what is missing
+# is installed, so a second call costs nothing.
+set -euo pipefail
+
+run=(cmake make g++ pkg-config qt6-base-dev libcanberra-dev fonts-dejavu-core fonts-liberation)
+test=("${run[@]}" libgtest-dev clang libclang-rt-14-dev xvfb xauth evilwm trayer xdotool x11-apps imagemagick
+      g++-mingw-w64-x86-64 wine wine64 zip procps)
+
+case "${1:-}" in
+  run) wanted=("${run[@]}") ;;
+  test) wanted=("${test[@]}") ;;
+  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
