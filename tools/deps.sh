@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Tollora needs: `tools/deps.sh run` for building and starting the
-# Linux program, `tools/deps.sh test` for building and running every test. Only what is missing
+# Linux program, `tools/deps.sh test` for building and running every test, `tools/deps.sh bench`
+# for the benchmarks and the programs they compare Tollora with. Only what is missing
 # is installed, so a second call costs nothing.
 set -euo pipefail
 
@@ -8,10 +9,13 @@ run=(cmake make g++ pkg-config qt6-base-dev libcanberra-dev fonts-dejavu-core fo
 test=("${run[@]}" libgtest-dev clang libclang-rt-14-dev xvfb xauth evilwm trayer xdotool x11-apps imagemagick
       g++-mingw-w64-x86-64 wine wine64 zip procps)
 
+bench=("${test[@]}" libx11-dev dbus-x11 alarm-clock-applet gnome-clocks)
+
 case "${1:-}" in
   run) wanted=("${run[@]}") ;;
   test) wanted=("${test[@]}") ;;
-  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+  bench) wanted=("${bench[@]}") ;;
+  *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -27,6 +27,11 @@ Control::Control(Form& owner, Kind kind, std::string name) : form_(owner), kind_
   owner.add(this);
 }
 
+void Control::notify(Prop p) {
+  if (peer_) peer_->changed(p);
+  if (g_app && g_app->observer) g_app->observer(*this, p);
+}
+
 void Control::setVisible(bool v) {
   if (visible_ == v) return;
   visible_ = v;
