@@ -26,16 +26,15 @@ void Alarm::TimerCheck_Timer() {
   const std::u16string alarm = txtTime(0).text();
   const std::u16string label = lblTime.caption();
   // A tie counts as passed here, unlike the end of the busy animation.
-  if (CompareAlarmToLabel(alarm, label, ui::app().backend().regional()) > 0) {
-    cmdSetAlarm.setCaption(u"Alarm Set");
-    cmdSetAlarm.setBackColor(ColorArmed);
-    lblTime.setForeColor(ColorArmed);
-  } else {
-    cmdSetAlarm.setCaption(u"Set Alarm");
-    cmdSetAlarm.setBackColor(ColorPending);
-    lblTime.setForeColor(ColorPending);
-  }
+  ShowAlarmState(CompareAlarmToLabel(alarm, label, ui::app().backend().regional()) > 0);
   TimerCheck.setEnabled(false);
+}
+
+void Alarm::ShowAlarmState(bool ahead) {
+  const ui::Color color = ahead ? ColorArmed : ColorPending;
+  cmdSetAlarm.setCaption(ahead ? u"Alarm Set" : u"Set Alarm");
+  cmdSetAlarm.setBackColor(color);
+  lblTime.setForeColor(color);
 }
 
 }  // namespace tollora

@@ -31,15 +31,7 @@ void Alarm::TimerPb_Timer() {
   const std::u16string alarm = txtTime(0).text();
   const std::u16string label = lblTime.caption();
   // A tie counts as still ahead here, unlike the first check after start.
-  if (CompareAlarmToLabel(alarm, label, ui::app().backend().regional()) >= 0) {
-    cmdSetAlarm.setCaption(u"Alarm Set");
-    cmdSetAlarm.setBackColor(ColorArmed);
-    lblTime.setForeColor(ColorArmed);
-  } else {
-    cmdSetAlarm.setCaption(u"Set Alarm");
-    cmdSetAlarm.setBackColor(ColorPending);
-    lblTime.setForeColor(ColorPending);
-  }
+  ShowAlarmState(CompareAlarmToLabel(alarm, label, ui::app().backend().regional()) >= 0);
   // While the alarm still sounds, Stop/Reset stays: it is the only way to silence it.
   if (cmdSetAlarm.caption() == u"Set Alarm" && !TimerNotify.enabled()) {
     cmdReset.setVisible(false);

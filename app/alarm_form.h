@@ -47,6 +47,8 @@ class Alarm : public ui::Form {
   void cmdSetAlarm_Click();
   void cmdReset_Click();
   void TimerCheck_Timer();
+  // "Alarm Set" in green when the alarm lies ahead, else "Set Alarm" in orange.
+  void ShowAlarmState(bool ahead);
 
   // Busy animation (alarm/busy.cpp).
   bool StepProgress();
