@@ -1,0 +1,325 @@
+// The end-to-end driver: starts tollora.exe and works it from outside, through window messages
+// only, the way a screen reader or a user's clicks would reach it. Runs under Wine next to the
+// program; prints one PASS/FAIL line per check.
+//
+//   driver.exe <program folder> <request folder>
+//
+// Screenshots are asked of the script outside Wine: the driver writes <name>.req (the window
+// rectangle) into the request folder and waits for <name>.done.
+#include <windows.h>
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr UINT kTrayCallback = WM_APP + 1;  // what the program asks the shell to send
+constexpr LPARAM kLeftButtonUp = WM_LBUTTONUP, kRightButtonDown = WM_RBUTTONDOWN;
+constexpr DWORD kLimitMs = 20000;
+
+int passed = 0, failed = 0;
+
+void check(bool ok, const std::string& what, const std::string& detail = {}) {
+  (ok ? passed : failed)++;
+  std::printf("%s %s%s%s\n", ok ? "PASS" : "FAIL", what.c_str(), ok || detail.empty() ? "" : ": ", ok ? "" : detail.c_str());
+  std::fflush(stdout);
+}
+
+// Polls until `done` holds or the limit passes; never a fixed sleep.
+bool waitFor(const std::function<bool()>& done, DWORD limitMs = kLimitMs) {
+  const ULONGLONG end = GetTickCount64() + limitMs;
+  for (;;) {
+    if (done()) return true;
+    if (GetTickCount64() > end) return false;
+    Sleep(50);
+  }
+}
+
+std::string narrow(const std::wstring& s) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::wstring textOf(HWND w) {
+  wchar_t buffer[512] = {};
+  const LRESULT n = SendMessageW(w, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer));
+  return std::wstring(buffer, static_cast<std::size_t>(n));
+}
+
+std::wstring classOf(HWND w) {
+  wchar_t buffer[64] = {};
+  GetClassNameW(w, buffer, 64);
+  return buffer;
+}
+
+HWND topLevel(const wchar_t* caption) { return FindWindowW(L"TolloraForm", caption); }
+
+// The visible child of `parent` of a window class whose text is `text` (any text when null),
+// or, when `part` is set, whose text holds `text`.
+HWND child(HWND parent, const wchar_t* windowClass, const wchar_t* text, bool part = false) {
+  if (!parent) return nullptr;
+  struct Query {
+    const wchar_t* windowClass;
+    const wchar_t* text;
+    bool part;
+    HWND found;
+  } query{windowClass, text, part, nullptr};
+  EnumChildWindows(
+      parent,
+      [](HWND w, LPARAM p) -> BOOL {
+        auto& q = *reinterpret_cast<Query*>(p);
+        if (!IsWindowVisible(w) || _wcsicmp(classOf(w).c_str(), q.windowClass) != 0) return TRUE;
+        const std::wstring text = textOf(w);
+        if (q.text && (q.part ? text.find(q.text) == std::wstring::npos : text != q.text)) return TRUE;
+        q.found = w;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+// The texts of the controls Tab visits, from the first.
+std::vector<std::wstring> tabOrder(HWND window) {
+  std::vector<std::wstring> order;
+  HWND first = GetNextDlgTabItem(window, nullptr, FALSE);
+  for (HWND w = first; w && order.size() < 10; w = GetNextDlgTabItem(window, w, FALSE)) {
+    order.push_back(classOf(w) == L"Edit" ? L"<edit>" : textOf(w));
+    if (GetNextDlgTabItem(window, w, FALSE) == first) break;
+  }
+  return order;
+}
+
+bool click(HWND parent, const wchar_t* caption) {
+  HWND button = child(parent, L"Button", caption);
+  if (!button) return false;
+  SendMessageW(button, BM_CLICK, 0, 0);
+  return true;
+}
+
+void type(HWND box, const std::wstring& text) { SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())); }
+
+// The clock's own format: MM/dd/yyyy h:mm:ss AM, `seconds` from now.
+std::wstring clockText(LONGLONG seconds) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  FILETIME ft;
+  SystemTimeToFileTime(&now, &ft);
+  ULARGE_INTEGER t{{ft.dwLowDateTime, ft.dwHighDateTime}};
+  t.QuadPart += static_cast<ULONGLONG>(seconds) * 10000000ULL;
+  ft = {t.LowPart, t.HighPart};
+  SYSTEMTIME s;
+  FileTimeToSystemTime(&ft, &s);
+  const int hour12 = s.wHour % 12 == 0 ? 12 : s.wHour % 12;
+  wchar_t buffer[64];
+  swprintf(buffer, 64, L"%02u/%02u/%04u %d:%02u:%02u %ls", s.wMonth, s.wDay, s.wYear, hour12, s.wMinute, s.wSecond,
+           s.wHour < 12 ? L"AM" : L"PM");
+  return buffer;
+}
+
+std::string readFile(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+std::string visible(const std::string& bytes) {
+  std::string out;
+  for (char c : bytes) out += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+  return out;
+}
+
+// Wine without a desktop tray shows the icons in a small window of its own, which lands over
+// the program's window; it goes into the corner before any screenshot.
+void moveWineTrayAside() {
+  HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+  if (!tray) return;
+  RECT r;
+  GetWindowRect(tray, &r);
+  SetWindowPos(tray, HWND_BOTTOM, GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left),
+               GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top), 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+bool screenshot(const std::wstring& folder, const std::wstring& name, HWND window) {
+  moveWineTrayAside();
+  SetForegroundWindow(window);
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  RECT r;
+  GetWindowRect(window, &r);
+  const std::wstring done = folder + L"\\" + name + L".done";
+  DeleteFileW(done.c_str());
+  {
+    std::ofstream request((folder + L"\\" + name + L".req").c_str());
+    request << r.left << ' ' << r.top << ' ' << (r.right - r.left) << ' ' << (r.bottom - r.top) << '\n';
+  }
+  return waitFor([&] { return GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 15000);
+}
+
+struct Program {
+  PROCESS_INFORMATION process{};
+  bool start(const std::wstring& folder) {
+    std::wstring command = L"\"" + folder + L"\\tollora.exe\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &process);
+  }
+  bool exited(DWORD limitMs) const { return WaitForSingleObject(process.hProcess, limitMs) == WAIT_OBJECT_0; }
+  DWORD exitCode() const {
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process.hProcess, &code);
+    return code;
+  }
+  void close() {
+    if (!exited(0)) TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: driver <program folder> <request folder>\n");
+    return 2;
+  }
+  const std::wstring folder = argv[1], requests = argv[2];
+  const std::wstring iniPath = folder + L"\\alarm.ini";
+  DeleteFileW(iniPath.c_str());
+
+  Program program;
+  const ULONGLONG started = GetTickCount64();
+  check(program.start(folder), "tollora.exe starts");
+  HWND main = nullptr;
+  check(waitFor([&] { return (main = topLevel(L"Tollora v1.1")) && IsWindowVisible(main); }), "main window \"Tollora v1.1\" shows");
+  const ULONGLONG shown = GetTickCount64();
+  std::printf("figure: start-up to visible window %llu ms\n", shown - started);
+
+  // With no alarm file the alarm is empty: the first check, 2.5 s in, asks for one.
+  check(waitFor([&] { return child(main, L"Button", L"Set Alarm") != nullptr; }, 4500),
+        "\"Set Alarm\" within about 4 s of start");
+  HWND clock = child(main, L"Static", nullptr);
+  check(clock && textOf(clock).size() >= 20, "the clock label shows the time", clock ? narrow(textOf(clock)) : "no label");
+  // The clock steps just after each wall-clock second, showing that second.
+  {
+    std::vector<int> lags;
+    bool right = true;
+    std::wstring last = textOf(clock);
+    const ULONGLONG end = GetTickCount64() + 8000;
+    while (lags.size() < 5 && GetTickCount64() < end) {
+      const std::wstring text = textOf(clock);
+      if (text != last) {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        lags.push_back(now.wMilliseconds);
+        right = right && text == clockText(0);
+        last = text;
+      }
+      Sleep(1);
+    }
+    std::string figures;
+    for (int lag : lags) figures += std::to_string(lag) + " ";
+    std::printf("figure: clock label changed %sms after the second\n", figures.c_str());
+    bool prompt = lags.size() == 5;
+    for (int lag : lags) prompt = prompt && lag < 200;
+    check(prompt && right, "the clock ticks on the second boundary", figures);
+  }
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  if (GetProcessMemoryInfo(program.process.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory)))
+    std::printf("figure: working set %zu KB (peak %zu KB)\n", memory.WorkingSetSize / 1024, memory.PeakWorkingSetSize / 1024);
+
+  // An alarm three seconds ahead fires without pressing anything.
+  HWND box = child(main, L"Edit", nullptr);
+  check(box != nullptr, "the alarm box is there");
+  const std::wstring soon = clockText(3);
+  type(box, soon);
+  check(waitFor([&] { return child(main, L"Static", L"Time's Up!") != nullptr; }), "the alarm fires: \"Time's Up!\"",
+        narrow(soon));
+  check(child(main, L"Button", L"Stop/Reset") && !child(main, L"Button", L"Set Alarm"),
+        "\"Stop/Reset\" replaces \"Set Alarm\"");
+  check(screenshot(requests, L"fired", main), "screenshot of the fired alarm");
+
+  check(click(main, L"Stop/Reset"), "click \"Stop/Reset\"");
+  check(waitFor([&] { return child(main, L"Button", L"Set Alarm") && !child(main, L"Button", L"Stop/Reset"); }),
+        "\"Set Alarm\" comes back after the reset");
+
+  // An alarm tomorrow: saved byte for byte, and reported as set.
+  const std::wstring tomorrow = clockText(24 * 3600);
+  type(box, tomorrow);
+  check(click(main, L"Set Alarm"), "click \"Set Alarm\"");
+  const std::string expected = "[ALARM]\r\nTime=" + narrow(tomorrow) + "\r\nTimeBAK=\r\n";
+  check(waitFor([&] { return readFile(iniPath) == expected; }), "alarm.ini holds the alarm",
+        visible(readFile(iniPath)) + " instead of " + visible(expected));
+  check(waitFor([&] { return child(main, L"Button", L"Alarm Set") != nullptr; }), "the button reads \"Alarm Set\"");
+  const std::vector<std::wstring> expectedTabs{L"Alarm Set", L"<edit>", L"Minimize To Tray", L"About"};
+  check(tabOrder(main) == expectedTabs, "Tab walks Set Alarm, the alarm box, Minimize To Tray, About");
+
+  // A read-only alarm file is left alone, and the user is told why with the system's words.
+  SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_READONLY);
+  type(box, clockText(2 * 24 * 3600));
+  // Posted: the warning is modal inside the click, and a sent click would wait for it.
+  PostMessageW(child(main, L"Button", L"Alarm Set"), BM_CLICK, 0, 0);
+  HWND warning = nullptr;
+  check(waitFor([&] { return (warning = FindWindowW(L"#32770", L"Tollora")) != nullptr; }), "a read-only alarm.ini is reported");
+  check(waitFor([&] { return child(warning, L"Static", L"could not be saved", true) != nullptr; }),
+        "the report says the alarm could not be saved");
+  check(click(warning, L"OK") && waitFor([&] { return !FindWindowW(L"#32770", L"Tollora"); }), "the report closes");
+  WIN32_FIND_DATAW found;
+  HANDLE leftovers = FindFirstFileW((folder + L"\\tlr*.tmp").c_str(), &found);
+  check(leftovers == INVALID_HANDLE_VALUE, "no temporary file is left behind");
+  if (leftovers != INVALID_HANDLE_VALUE) FindClose(leftovers);
+  check(readFile(iniPath) == expected, "the read-only alarm.ini is unchanged");
+  SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+  check(waitFor([&] { return !child(main, PROGRESS_CLASSW, nullptr); }), "the busy bar goes when it is done");
+  check(screenshot(requests, L"main", main), "screenshot of the main window");
+
+  // Into the notification area and back.
+  check(click(main, L"Minimize To Tray"), "click \"Minimize To Tray\"");
+  check(waitFor([&] { return !IsWindowVisible(main); }), "the window hides in the tray");
+  PostMessageW(main, kTrayCallback, 1, kLeftButtonUp);
+  check(waitFor([&] { return IsWindowVisible(main) && !IsIconic(main); }), "a left click on the icon restores it");
+
+  // A right click asks before leaving; "No" stays.
+  PostMessageW(main, kTrayCallback, 1, kRightButtonDown);
+  HWND alert = nullptr;
+  check(waitFor([&] { return (alert = topLevel(L"Alert")) && IsWindowVisible(alert); }), "a right click opens the Alert");
+  check(waitFor([&] { return child(alert, L"Static", L"Are Your Sure You Want To Exit?.") != nullptr; }),
+        "the Alert asks \"Are Your Sure You Want To Exit?.\"");
+  check(child(alert, L"Button", L"Yes") && child(alert, L"Button", L"No"), "the Alert offers \"Yes\" and \"No\"");
+  check(click(alert, L"No"), "click \"No\"");
+  check(waitFor([&] { return !topLevel(L"Alert"); }) && IsWindow(main), "\"No\" closes the Alert and the program stays");
+
+  check(click(main, L"About"), "click \"About\"");
+  HWND about = nullptr;
+  check(waitFor([&] { return (about = topLevel(L"About")) && IsWindowVisible(about); }), "the About window opens");
+  check(child(about, L"Static", L"Alarm v1.1: brenlow@example.org") != nullptr, "About shows the version line");
+  check(click(about, L"Close"), "click \"Close\"");
+  check(waitFor([&] { return !topLevel(L"About"); }), "\"Close\" closes the About window");
+
+  PostMessageW(main, kTrayCallback, 1, kRightButtonDown);
+  check(waitFor([&] { return (alert = topLevel(L"Alert")) && child(alert, L"Button", L"Yes"); }), "the Alert again");
+  check(click(alert, L"Yes"), "click \"Yes\"");
+  check(program.exited(kLimitMs) && program.exitCode() == 0, "\"Yes\" ends the program", std::to_string(program.exitCode()));
+  program.close();
+
+  // The saved alarm comes back on the next start; closing the window ends the program.
+  Program again;
+  check(again.start(folder), "tollora.exe starts again");
+  check(waitFor([&] { return (main = topLevel(L"Tollora v1.1")) && child(main, L"Edit", tomorrow.c_str()); }),
+        "the saved alarm is loaded", narrow(tomorrow));
+  check(waitFor([&] { return child(main, L"Button", L"Alarm Set") != nullptr; }), "and reported as set");
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  check(again.exited(kLimitMs) && again.exitCode() == 0, "closing the window ends the program");
+  again.close();
+
+  std::printf("driver: %d passed, %d failed\n", passed, failed);
+  return failed == 0 ? 0 : 1;
+}

@@ -1,0 +1,298 @@
+#include "ui/win32/win32_backend.h"
+
+#include <commctrl.h>
+#include <mmsystem.h>
+#include <wincodec.h>
+
+#include <cmath>
+#include <vector>
+
+#include "ui/win32/resource.h"
+
+namespace ui {
+
+namespace {
+
+// Holds one COM interface and releases it.
+template <class T>
+class Com {
+ public:
+  Com() = default;
+  ~Com() {
+    if (p_) p_->Release();
+  }
+  Com(const Com&) = delete;
+  Com& operator=(const Com&) = delete;
+  T** put() { return &p_; }
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+int CALLBACK noteFontFamily(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
+bool fontFamilyInstalled(const wchar_t* face) {
+  LOGFONTW query{};
+  query.lfCharSet = DEFAULT_CHARSET;
+  wcsncpy(query.lfFaceName, face, LF_FACESIZE - 1);
+  bool found = false;
+  HDC screen = GetDC(nullptr);
+  EnumFontFamiliesExW(screen, &query, noteFontFamily, reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, screen);
+  return found;
+}
+
+// Decodes a JPEG resource with Windows' own codecs into a top-down 32-bit DIB section.
+HBITMAP decodeResourceImage(HINSTANCE instance, int id) {
+  HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+  if (!found) return nullptr;
+  auto* data = static_cast<BYTE*>(LockResource(LoadResource(instance, found)));
+  const DWORD size = SizeofResource(instance, found);
+  Com<IWICImagingFactory> factory;
+  Com<IWICStream> stream;
+  Com<IWICBitmapDecoder> decoder;
+  Com<IWICBitmapFrameDecode> frame;
+  Com<IWICFormatConverter> converter;
+  UINT width = 0, height = 0;
+  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(factory.put()))) ||
+      FAILED(factory->CreateStream(stream.put())) || FAILED(stream->InitializeFromMemory(data, size)) ||
+      FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnLoad, decoder.put())) ||
+      FAILED(decoder->GetFrame(0, frame.put())) || FAILED(factory->CreateFormatConverter(converter.put())) ||
+      FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGR, WICBitmapDitherTypeNone, nullptr, 0.0,
+                                   WICBitmapPaletteTypeCustom)) ||
+      FAILED(converter->GetSize(&width, &height))) {
+    return nullptr;
+  }
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = static_cast<LONG>(width);
+  info.bmiHeader.biHeight = -static_cast<LONG>(height);  // top-down, as WIC copies rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap) return nullptr;
+  const UINT stride = width * 4;
+  if (FAILED(converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits)))) {
+    DeleteObject(bitmap);
+    return nullptr;
+  }
+  return bitmap;
+}
+
+std::u16string localeText(LCTYPE type, const char16_t* fallback) {
+  wchar_t buffer[32];
+  const int n = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, buffer, 32);
+  if (n <= 1) return fallback;
+  return fromWide(buffer, static_cast<std::size_t>(n - 1));
+}
+
+}  // namespace
+
+std::u16string systemMessage(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::u16string out = n ? fromWide(text, n) : u"Error " + fromUtf8(std::to_string(error));
+  LocalFree(text);
+  while (!out.empty() && (out.back() == u'\r' || out.back() == u'\n' || out.back() == u' ')) out.pop_back();
+  return out;
+}
+
+Win32Backend::Win32Backend(HINSTANCE instance) : instance_(instance) {
+  comReady_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  // The default 15.6 ms timer granularity would land the clock tick visibly late after
+  // each second boundary; 1 ms keeps it within a few milliseconds.
+  timeBeginPeriod(1);
+
+  bigIcon_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CLOCK), IMAGE_ICON,
+                                           GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+  smallIcon_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_CLOCK), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+  handCursor_ = static_cast<HCURSOR>(LoadImageW(instance, MAKEINTRESOURCEW(IDR_HAND_CURSOR), IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE));
+  taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+  microsoftSansSerif_ = fontFamilyInstalled(L"Microsoft Sans Serif");
+
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = formWindowProc;
+  wc.hInstance = instance;
+  wc.hIcon = bigIcon_;
+  wc.hIconSm = smallIcon_;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = L"TolloraForm";
+  formClass_ = RegisterClassExW(&wc);
+}
+
+Win32Backend::~Win32Backend() {
+  for (auto& [image, bitmap] : pictures_)
+    if (bitmap) DeleteObject(bitmap);
+  for (auto& [key, font] : fonts_) DeleteObject(font);
+  for (auto& [color, brush] : brushes_) DeleteObject(brush);
+  UnregisterClassW(MAKEINTATOM(formClass_), instance_);
+  if (bigIcon_) DestroyIcon(bigIcon_);
+  if (smallIcon_) DestroyIcon(smallIcon_);
+  if (handCursor_) DestroyCursor(handCursor_);
+  timeEndPeriod(1);
+  if (comReady_) CoUninitialize();
+}
+
+int Win32Backend::run() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    // Tab and Shift+Tab between controls, as in a dialog, for every window of ours.
+    HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (root && GetClassLongPtrW(root, GCW_ATOM) == formClass_ && IsDialogMessageW(root, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+LocalTime Win32Backend::now() {
+  // The precise clock, not GetLocalTime: the second-aligned timer is armed from it, and the
+  // coarse clock can still show the previous second a moment after the boundary.
+  FILETIME utc, local;
+  GetSystemTimePreciseAsFileTime(&utc);
+  FileTimeToLocalFileTime(&utc, &local);
+  SYSTEMTIME t;
+  FileTimeToSystemTime(&local, &t);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+}
+
+RegionalSettings Win32Backend::regional() {
+  return {localeText(LOCALE_SDATE, u"/"), localeText(LOCALE_STIME, u":"), localeText(LOCALE_S1159, u"AM"),
+          localeText(LOCALE_S2359, u"PM")};
+}
+
+void Win32Backend::playSound(const std::u16string& path) {
+  // A missing file or a folder plays the default sound, which the program relies on; with
+  // no sound device PlaySound fails quietly.
+  PlaySoundW(wide(path), nullptr, SND_ASYNC | SND_FILENAME);
+}
+
+bool Win32Backend::trayAdd(const NotifyIconData& data) {
+  NOTIFYICONDATAW n{};
+  n.cbSize = sizeof(n);
+  n.hWnd = reinterpret_cast<HWND>(data.hWnd);
+  n.uID = static_cast<UINT>(data.uID);
+  n.uFlags = static_cast<UINT>(data.uFlags);
+  n.uCallbackMessage = kTrayCallbackMessage;
+  n.hIcon = reinterpret_cast<HICON>(data.hIcon);
+  for (std::size_t i = 0; i < data.szTip.size() && i + 1 < std::size(n.szTip) && data.szTip[i]; ++i)
+    n.szTip[i] = static_cast<wchar_t>(data.szTip[i]);
+  tray_ = n;
+  return Shell_NotifyIconW(NIM_ADD, &n) != FALSE;
+}
+
+void Win32Backend::trayDelete(const NotifyIconData& data) {
+  NOTIFYICONDATAW n{};
+  n.cbSize = sizeof(n);
+  n.hWnd = reinterpret_cast<HWND>(data.hWnd);
+  n.uID = static_cast<UINT>(data.uID);
+  Shell_NotifyIconW(NIM_DELETE, &n);
+  tray_.reset();
+}
+
+void Win32Backend::readdTrayIcon(HWND window) {
+  if (tray_ && tray_->hWnd == window) Shell_NotifyIconW(NIM_ADD, &*tray_);
+}
+
+void Win32Backend::startProcess(const std::u16string& commandLine, int showCmd) {
+  std::wstring line(reinterpret_cast<const wchar_t*>(commandLine.c_str()));  // CreateProcessW writes into it
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(showCmd);
+  PROCESS_INFORMATION process{};
+  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+}
+
+std::u16string Win32Backend::programFolder() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  DWORD n;
+  while ((n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()))) >= buffer.size())
+    buffer.resize(buffer.size() * 2);
+  std::u16string path = fromWide(buffer.data(), n);
+  const auto slash = path.find_last_of(u"\\/");
+  if (slash == std::u16string::npos) return path;
+  path.resize(slash);
+  if (path.size() == 2 && path[1] == u':') path += u'\\';  // a drive root keeps its backslash
+  return path;
+}
+
+void Win32Backend::reportError(const std::u16string& title, const std::u16string& message) {
+  MessageBoxW(GetActiveWindow(), wide(message), wide(title), MB_OK | MB_ICONWARNING);
+}
+
+std::optional<std::string> Win32Backend::toCodePage(const std::u16string& text) {
+  if (text.empty()) return std::string();
+  const auto* src = reinterpret_cast<const wchar_t*>(text.data());
+  const int len = static_cast<int>(text.size());
+  BOOL usedDefault = FALSE;
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, src, len, nullptr, 0, nullptr, &usedDefault);
+  if (n <= 0 || usedDefault) return std::nullopt;
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, src, len, out.data(), n, nullptr, &usedDefault);
+  if (usedDefault) return std::nullopt;
+  return out;
+}
+
+std::u16string Win32Backend::fromCodePage(const std::string& bytes) {
+  if (bytes.empty()) return {};
+  const int len = static_cast<int>(bytes.size());
+  const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), len, nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), len, out.data(), n);
+  return fromWide(out.data(), out.size());
+}
+
+HBITMAP Win32Backend::picture(Image image) {
+  auto it = pictures_.find(image);
+  if (it != pictures_.end()) return it->second;
+  const int id = image == Image::MainBackdrop ? IDR_MAIN_BACKDROP : image == Image::DialogBackdrop ? IDR_DIALOG_BACKDROP : 0;
+  HBITMAP bitmap = id ? decodeResourceImage(instance_, id) : nullptr;
+  pictures_.emplace(image, bitmap);
+  return bitmap;
+}
+
+HFONT Win32Backend::font(const Font& f, UINT dpi) {
+  // MS Sans Serif is a bitmap font with a few fixed sizes: it would not follow the DPI.
+  std::u16string face = f.name;
+  if (face == u"MS Sans Serif" && microsoftSansSerif_) face = u"Microsoft Sans Serif";
+  const int height = -static_cast<int>(std::lround(f.points * static_cast<float>(dpi) / 72.0f));
+  auto key = std::make_tuple(face, height, f.bold);
+  auto it = fonts_.find(key);
+  if (it != fonts_.end()) return it->second;
+  HFONT font = CreateFontW(height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                           wide(face));
+  fonts_.emplace(std::move(key), font);
+  return font;
+}
+
+COLORREF Win32Backend::resolve(Color color) {
+  return isSystemColor(color) ? GetSysColor(systemColorIndex(color)) : static_cast<COLORREF>(color);
+}
+
+HBRUSH Win32Backend::brush(Color color) {
+  if (isSystemColor(color)) return GetSysColorBrush(systemColorIndex(color));
+  auto it = brushes_.find(color);
+  if (it != brushes_.end()) return it->second;
+  HBRUSH b = CreateSolidBrush(color);
+  brushes_.emplace(color, b);
+  return b;
+}
+
+}  // namespace ui

@@ -1,0 +1,96 @@
+// The native Windows backend: raw Win32, one top-level window per form, real child windows
+// for the controls. Only ui/win32 sees <windows.h>.
+#pragma once
+
+// ui.h before <windows.h>: it names constants (SW_SHOWMINIMIZED, PBM_SETBKCOLOR) that the
+// Windows headers define as macros.
+#include "ui/ui.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+
+namespace ui {
+
+// The notification icon calls back with this private message. The program's record names
+// WM_MOUSEMOVE, but a real mouse move over the window must never look like a tray click.
+constexpr UINT kTrayCallbackMessage = WM_APP + 1;
+
+LRESULT CALLBACK formWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+inline const wchar_t* wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+inline std::u16string fromWide(const wchar_t* s, std::size_t n) { return {reinterpret_cast<const char16_t*>(s), n}; }
+
+// The system's own words for an error code, without the trailing line break.
+std::u16string systemMessage(DWORD error);
+
+class Win32Files : public FileSystem {
+ public:
+  std::optional<std::string> read(const std::u16string& path, std::size_t maxBytes) override;
+  IoResult replace(const std::u16string& path, const std::string& bytes) override;
+};
+
+class Win32Backend : public Backend {
+ public:
+  explicit Win32Backend(HINSTANCE instance);
+  ~Win32Backend() override;
+  Win32Backend(const Win32Backend&) = delete;
+  Win32Backend& operator=(const Win32Backend&) = delete;
+
+  // Runs the message loop until quit(); returns the process exit code.
+  int run();
+
+  // --- Backend ---------------------------------------------------------------------------
+  std::unique_ptr<FormPeer> createPeers(Form& form) override;
+  void quit() override { PostQuitMessage(0); }
+  LocalTime now() override;
+  RegionalSettings regional() override;
+  void playSound(const std::u16string& path) override;
+  bool trayAdd(const NotifyIconData& data) override;
+  void trayDelete(const NotifyIconData& data) override;
+  void setForegroundWindow(Handle window) override { SetForegroundWindow(reinterpret_cast<HWND>(window)); }
+  void startProcess(const std::u16string& commandLine, int showCmd) override;
+  std::u16string programFolder() override;
+  char16_t pathSeparator() override { return u'\\'; }
+  float twipsPerPixelX() override { return 1440.0f / static_cast<float>(GetDpiForSystem()); }
+  void reportError(const std::u16string& title, const std::u16string& message) override;
+  FileSystem& files() override { return files_; }
+  std::optional<std::string> toCodePage(const std::u16string& text) override;
+  std::u16string fromCodePage(const std::string& bytes) override;
+
+  // --- shared by the peers ---------------------------------------------------------------
+  HINSTANCE instance() const { return instance_; }
+  ATOM formClass() const { return formClass_; }
+  HICON smallIcon() const { return smallIcon_; }
+  HCURSOR handCursor() const { return handCursor_; }
+  UINT taskbarCreatedMessage() const { return taskbarCreated_; }
+  // Puts the icon back after Explorer restarted, if this window owns it.
+  void readdTrayIcon(HWND window);
+  // A form picture decoded at its natural size (meant for 96 dpi); nullptr when it cannot be.
+  HBITMAP picture(Image image);
+  HFONT font(const Font& font, UINT dpi);
+  // A brush for a colour; system colours use the system's own brushes. Owned by the backend.
+  HBRUSH brush(Color color);
+  static COLORREF resolve(Color color);
+
+ private:
+  HINSTANCE instance_;
+  ATOM formClass_ = 0;
+  HICON bigIcon_ = nullptr;
+  HICON smallIcon_ = nullptr;
+  HCURSOR handCursor_ = nullptr;
+  UINT taskbarCreated_ = 0;
+  bool comReady_ = false;
+  std::optional<NOTIFYICONDATAW> tray_;
+  std::map<Image, HBITMAP> pictures_;
+  std::map<std::tuple<std::u16string, int, bool>, HFONT> fonts_;  // face, height, bold
+  std::map<COLORREF, HBRUSH> brushes_;
+  bool microsoftSansSerif_ = false;  // the scalable successor of MS Sans Serif is installed
+  Win32Files files_;
+};
+
+}  // namespace ui
