@@ -116,7 +116,6 @@ failed=$((failed + $(grep -c '^FAIL ' "$work/driver.out")))
 
 for name in main fired; do
   if [ -s "$shots/windows-$name.png" ]; then
-    mkdir -p docs/screenshots && cp "$shots/windows-$name.png" "docs/screenshots/windows-$name.png"
     pass "screenshot windows-$name.png"
   else
     fail "screenshot windows-$name.png"
