@@ -1,0 +1,209 @@
+// The real program on the Qt backend, on the offscreen platform: what the controls hold must
+// show on the widgets, and clicks and tray activations must come back to the program.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <filesystem>
+#include <random>
+
+#include "app/alarm_form.h"
+#include "app/colors.h"
+#include "app/program.h"
+#include "dialogs/about.h"
+#include "ui/qt/qt_backend.h"
+#include "ui/qt/qt_look.h"
+#include "ui/qt/qt_peers.h"
+
+namespace {
+
+using tollora::About;
+using tollora::Alarm;
+
+std::filesystem::path freshFolder() {
+  std::random_device rd;
+  auto folder = std::filesystem::temp_directory_path() / ("tollora-qt-test-" + std::to_string(rd()));
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+// Frees what deleteLater left behind, as the event loop would.
+void settle() {
+  QCoreApplication::processEvents();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+class QtProgram : public ::testing::Test {
+ protected:
+  QtProgram() { tollora::start(); }
+  ~QtProgram() override {
+    if (app.running()) main().UnloadAll();
+    settle();
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+  }
+
+  Alarm& main() { return ui::form<Alarm>(); }
+  static QWidget* window(const ui::Form& form) { return ui::qt::windowOf(form.hWnd()); }
+  template <class W>
+  static W* widget(const ui::Form& form, const char* name) {
+    return window(form)->findChild<W*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+  }
+
+  std::filesystem::path folder = freshFolder();
+  ui::qt::QtBackend backend{ui::fromUtf8(folder.string())};
+  ui::App app{backend};
+};
+
+TEST_F(QtProgram, MainWindowShowsTheForm) {
+  QWidget* w = window(main());
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("Tollora v1.1"));
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->size(), QSize(288, 154));  // 4320 x 2310 twips
+  // Centred, give or take the frame, which is not known before the window is shown.
+  EXPECT_LE((w->geometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center()).manhattanLength(), 8);
+
+  EXPECT_TRUE(widget<QPushButton>(main(), "cmdReset")->isHidden());
+  EXPECT_EQ(widget<QPushButton>(main(), "cmdReset")->text(), QStringLiteral("Stop/Reset"));
+  EXPECT_FALSE(widget<QPushButton>(main(), "cmdSetAlarm")->isHidden());
+  EXPECT_EQ(widget<QLineEdit>(main(), "txtTime(0)")->toolTip(),
+            QStringLiteral("Set Date/Time Here - Format Example 01/11/2022 1:11:01 PM"));
+  EXPECT_EQ(widget<QLineEdit>(main(), "txtTime(0)")->geometry(), QRect(3, 9, 280, 24));
+  EXPECT_EQ(widget<QPushButton>(main(), "cmdSetAlarm")->cursor().hotSpot(), QPoint(12, 1));
+  EXPECT_EQ(w->focusWidget(), widget<QPushButton>(main(), "cmdSetAlarm"));  // first visible in tab order
+}
+
+TEST_F(QtProgram, ClockLabelFollowsTheTicks) {
+  QLabel* label = widget<QLabel>(main(), "lblTime");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return label->text().contains(QLatin1Char(':')); }, 3000));
+  const QString first = label->text();
+  EXPECT_EQ(first, ui::qt::toQString(main().lblTime.caption()));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return label->text() != first; }, 3000));
+}
+
+TEST_F(QtProgram, GraphicalButtonTakesItsColourAfterAChange) {
+  QPushButton* button = widget<QPushButton>(main(), "cmdSetAlarm");
+  main().cmdSetAlarm.setBackColor(tollora::ColorAlarmRed);  // COLORREF 0x002323E6: red, not blue
+  const QImage face = button->grab().toImage();
+  EXPECT_EQ(face.pixelColor(face.width() / 2, 4), QColor(0xE6, 0x23, 0x23));
+}
+
+TEST_F(QtProgram, TypingReachesTheAlarmBoxWithoutEcho) {
+  QLineEdit* box = widget<QLineEdit>(main(), "txtTime(0)");
+  box->clear();
+  QTest::keyClicks(box, QStringLiteral("01/11/2030 1:11:01 PM"));
+  EXPECT_EQ(main().txtTime(0).text(), u"01/11/2030 1:11:01 PM");
+  main().txtTime(0).setText(u"x");
+  EXPECT_EQ(box->text(), QStringLiteral("x"));
+}
+
+TEST_F(QtProgram, AboutOpensAndItsCloseButtonUnloadsIt) {
+  QTest::mouseClick(widget<QPushButton>(main(), "cmdAbout"), Qt::LeftButton);
+  About* about = app.loadedInstance<About>();
+  ASSERT_NE(about, nullptr);
+  QPointer<QWidget> w = window(*about);
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_EQ(w->windowTitle(), QStringLiteral("About"));
+  EXPECT_TRUE(w->windowFlags() & Qt::FramelessWindowHint);
+
+  // The click unloads the form under its own button's signal: the widgets must outlive it.
+  QTest::mouseClick(widget<QPushButton>(*about, "cmdCommand2"), Qt::LeftButton);
+  EXPECT_EQ(app.loadedInstance<About>(), nullptr);
+  EXPECT_FALSE(w->isVisible());
+  settle();
+  EXPECT_TRUE(w.isNull());
+  EXPECT_TRUE(window(main())->isVisible());
+}
+
+class UrlCatcher : public QObject {
+  Q_OBJECT
+ public:
+  QList<QUrl> opened;
+  Q_INVOKABLE void open(const QUrl& url) { opened.append(url); }
+};
+
+TEST_F(QtProgram, OtherProjectsOpensTheAddressWithoutAShell) {
+  UrlCatcher catcher;
+  QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+  main().cmdAbout.raiseClick();
+  QTest::mouseClick(widget<QPushButton>(*app.loadedInstance<About>(), "cmdCommand1"), Qt::LeftButton);
+  QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+  EXPECT_EQ(catcher.opened, QList<QUrl>{QUrl(QStringLiteral("https://example.org/brenlow/projects"))});
+}
+
+TEST_F(QtProgram, WithoutATrayMinimiseKeepsTheWindow) {
+  ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());  // offscreen has none
+  EXPECT_EQ(backend.trayIcon(), nullptr);
+  QTest::mouseClick(widget<QPushButton>(main(), "cmdMin"), Qt::LeftButton);
+  EXPECT_EQ(main().WindowState(), ui::vbMinimized);
+  EXPECT_TRUE(window(main())->isMinimized());
+  EXPECT_TRUE(main().visible());
+  EXPECT_TRUE(window(main())->isVisible());
+}
+
+TEST_F(QtProgram, ClosingTheMainWindowEndsTheProgram) {
+  QPointer<QWidget> w = window(main());
+  w->close();
+  EXPECT_FALSE(app.running());
+  settle();
+  EXPECT_TRUE(w.isNull());
+}
+
+struct Probe : ui::Form {
+  Probe() : ui::Form(u"Probe") { setClientSize(1500, 1500); }
+  void Form_TrayMessage(int code) override { codes.push_back(code); }
+  std::vector<int> codes;
+};
+
+TEST(QtTray, ActivationsReachTheRecordsWindowAsMouseMessages) {
+  ui::qt::QtBackend backend{u"/nonexistent"};
+  ui::App app{backend};
+  Probe& probe = ui::form<Probe>();
+  probe.Show();
+  ui::NotifyIconData record;
+  record.hWnd = probe.hWnd();
+  backend.trayAdd(record);
+  for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick})
+    backend.trayActivated(reason);
+  EXPECT_EQ(probe.codes, (std::vector<int>{514, 515, 516}));
+  probe.Unload();
+  settle();
+}
+
+TEST(QtLook, HandCursorIsReadFromTheWindowsFile) {
+  QFile file(QStringLiteral(":/tollora/HandCursor.cur"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const auto cursor = ui::qt::readWindowsCursor(file.readAll());
+  EXPECT_EQ(cursor.image.size(), QSize(32, 32));
+  EXPECT_EQ(QPoint(cursor.hotX, cursor.hotY), QPoint(12, 1));
+  EXPECT_EQ(qAlpha(cursor.image.pixel(31, 31)), 0);  // masked out
+  EXPECT_TRUE(ui::qt::readWindowsCursor(QByteArray("not a cursor")).image.isNull());
+}
+
+TEST(QtLook, SystemColoursFollowThePalette) {
+  const QPalette p = QApplication::palette();
+  EXPECT_EQ(ui::qt::toQColor(ui::SysWindow, p), p.color(QPalette::Base));
+  EXPECT_EQ(ui::qt::toQColor(ui::SysButtonFace, p), p.color(QPalette::Button));
+  EXPECT_EQ(ui::qt::toQColor(0x00FF8000, p), QColor(0x00, 0x80, 0xFF));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  // Test discovery runs the binary outside ctest's environment too.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  return RUN_ALL_TESTS();
+}
+
+#include "backend_test.moc"

@@ -1,0 +1,134 @@
+#!/bin/sh
+# One run of the real program on a virtual X display with a window manager and a tray, driven
+# from outside like a user would: type an alarm, see it fire, stop it, hide it in the tray,
+# bring it back with a click on the icon, and close it.
+#
+# usage: e2e.sh <path of tollora> <folder for screenshots>
+# The program reports what is on screen through TOLLORA_TEST_STATE; clicks go to positions in
+# its window, which is 288 x 154 pixels at any scale on Xvfb's 96 DPI.
+set -eu
+bin=$1
+shots=$2
+
+for tool in Xvfb evilwm trayer xdotool xdpyinfo import; do
+  command -v $tool >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
+done
+
+work=$(mktemp -d)
+pids=""
+cleanup() {
+  for p in $pids; do kill "$p" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+
+fail() {
+  echo "FAIL: $*"
+  echo "--- last state:"; cat "$work/state" 2>/dev/null || true
+  echo "--- program output:"; grep -v '^ALSA lib' "$work/out.log" 2>/dev/null || true
+  exit 1
+}
+
+# Polls a shell condition every 0.1 s for at most $1 seconds.
+until_true() {
+  limit=$(($1 * 10)); shift
+  i=0
+  while ! eval "$*"; do
+    i=$((i + 1))
+    [ $i -ge $limit ] && return 1
+    sleep 0.1
+  done
+}
+
+has() { grep -qxF "$1" "$work/state" 2>/dev/null; }
+wait_state() { until_true "$1" has "\"$2\"" || fail "no '$2' within $1 s"; }
+
+# Our own display, so a desktop or another test run is never touched.
+display=""
+for n in 81 82 83 84 85 86 87 88 89; do
+  [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
+  Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb=$!
+  if until_true 10 "xdpyinfo -display :$n >/dev/null 2>&1"; then
+    display=:$n
+    pids="$xvfb"
+    break
+  fi
+  kill $xvfb 2>/dev/null || true
+done
+[ -n "$display" ] || fail "no free X display in :81..:89"
+export DISPLAY=$display
+
+evilwm >/dev/null 2>&1 &
+pids="$! $pids"
+# Qt sees no system tray without a host for the icons.
+trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >/dev/null 2>&1 &
+pids="$! $pids"
+until_true 10 "xdotool search --class trayer >/dev/null 2>&1" || fail "trayer did not start"
+
+cp "$bin" "$(dirname "$bin")/beep.wav" "$work/"
+# The C locale, so the program's AM/PM and date(1)'s agree.
+LC_ALL=C TOLLORA_TEST_STATE="$work/state" "$work/tollora" >"$work/out.log" 2>&1 &
+app=$!
+pids="$app $pids"
+
+title="Tollora v1.1"
+wait_state 10 "window $title: visible=1 minimized=0"
+win=$(xdotool search --name "^$title\$" | head -n 1)
+[ -n "$win" ] || fail "no window named '$title'"
+# The first look at the alarm comes 2.5 s after start.
+wait_state 6 "$title/cmdSetAlarm: visible=1 text=Set Alarm"
+
+# Clicks a point of the main window's client area.
+click() {
+  eval "$(xdotool getwindowgeometry --shell "$win")"
+  xdotool mousemove $((X + $1)) $((Y + $2)) click 1
+}
+# Saves what the window shows.
+shoot() {
+  mkdir -p "$shots"
+  import -window "$win" "$shots/$1" || fail "screenshot $1"
+}
+
+shoot linux-main.png
+
+alarm=$(LC_ALL=C date -d '+5 sec' +'%m/%d/%Y %-I:%M:%S %p')
+click 143 21  # the alarm box
+xdotool key ctrl+a type --delay 20 "$alarm"
+click 225 48  # Set Alarm
+wait_state 5 "$title/cmdSetAlarm: visible=1 text=Alarm Set"
+grep -qF "Time=$alarm" "$work/alarm.ini" || fail "alarm.ini does not hold '$alarm'"
+
+wait_state 15 "$title/lblTime: visible=1 text=Time's Up!"
+wait_state 2 "$title/cmdReset: visible=1 text=Stop/Reset"
+wait_state 2 "$title/cmdSetAlarm: visible=0 text=Set Alarm"
+shoot linux-fired.png
+
+click 225 48  # Stop/Reset, in the same place
+wait_state 5 "$title/cmdSetAlarm: visible=1 text=Set Alarm"
+wait_state 2 "$title/cmdReset: visible=0 text=Stop/Reset"
+
+click 212 129  # Minimize To Tray
+wait_state 5 "window $title: visible=0 minimized=1"
+
+# The icon is the program's small window inside trayer's panel.
+icon=""
+for w in $(xdotool search --class '^Tollora$'); do
+  [ "$w" = "$win" ] && continue
+  eval "$(xdotool getwindowgeometry --shell "$w")"
+  [ "$WIDTH" -ge 16 ] && [ "$HEIGHT" -ge 16 ] && icon=$w
+done
+[ -n "$icon" ] || fail "no tray icon"
+eval "$(xdotool getwindowgeometry --shell "$icon")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+wait_state 5 "window $title: visible=1 minimized=0"
+
+# evilwm's "delete" (Ctrl+Alt+Escape) asks the window under the pointer to close; it notices
+# the window only once the pointer enters it.
+xdotool mousemove 0 0
+click 60 80
+xdotool key ctrl+alt+Escape
+# Ended: a zombie until reaped by the wait below.
+until_true 10 "[ \"\$(cut -d' ' -f3 /proc/$app/stat 2>/dev/null)\" = Z ] || ! kill -0 $app 2>/dev/null" || fail "the program did not end after its window was closed"
+wait $app || fail "the program ended with status $?"
+echo "PASS"

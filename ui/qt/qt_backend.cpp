@@ -1,0 +1,164 @@
+#include "ui/qt/qt_backend.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QUrl>
+#include <algorithm>
+#include <cstdlib>
+
+#include "ui/qt/qt_look.h"
+#include "ui/qt/qt_peers.h"
+#include "ui/qt/qt_state_dump.h"
+
+// rcc's initialiser lives in a static library: nothing would pull it in without this call.
+static void initResources() { Q_INIT_RESOURCE(tollora); }
+
+namespace ui::qt {
+
+namespace {
+
+// How far apart the wall and monotonic clocks may drift between two ticks before it counts as
+// a clock change; a tick delayed by a busy machine moves both alike.
+constexpr qint64 kClockJumpMs = 2000;
+
+}  // namespace
+
+QtBackend::QtBackend(std::u16string programFolder) : folder_(std::move(programFolder)) {
+  initResources();
+  installFontSubstitutes();
+  if (folder_.empty()) folder_ = posixProgramFolder();
+  icon_ = clockIcon();
+  QGuiApplication::setWindowIcon(icon_);
+  monotonic_.start();
+  if (const char* file = std::getenv("TOLLORA_TEST_STATE"); file && *file)
+    dump_ = std::make_unique<StateDump>(QString::fromLocal8Bit(file), windows_);
+}
+
+QtBackend::~QtBackend() { delete tray_; }
+
+std::unique_ptr<FormPeer> QtBackend::createPeers(Form& form) { return createFormPeers(form, *this); }
+
+void QtBackend::quit() {
+  // Queued: the last window may unload before the event loop has even started.
+  QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+LocalTime QtBackend::now() {
+  const QDateTime t = QDateTime::currentDateTime();
+  const QDate d = t.date();
+  const QTime c = t.time();
+  return {d.year(), d.month(), d.day(), c.hour(), c.minute(), c.second(), c.msec()};
+}
+
+RegionalSettings QtBackend::regional() {
+  RegionalSettings rs;
+  const QLocale locale = QLocale::system();
+  const QString am = locale.amText(), pm = locale.pmText();
+  // A locale without designators, or with the same word for both, cannot tell a typed
+  // morning from an afternoon: keep the English ones.
+  if (!am.isEmpty() && !pm.isEmpty() && am != pm) {
+    rs.am = fromQString(am);
+    rs.pm = fromQString(pm);
+  }
+  return rs;
+}
+
+void QtBackend::playSound(const std::u16string& path) {
+  const QString file = toQString(path);
+  // A folder or a missing file names no sound: canberra plays the desktop's alert instead.
+  sound_.play(QFileInfo(file).isFile() ? QFile::encodeName(file).toStdString() : std::string());
+}
+
+bool QtBackend::trayAdd(const NotifyIconData& data) {
+  trayWindow_ = data.hWnd;
+  if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
+  if (!tray_) {
+    tray_ = new QSystemTrayIcon(icon_);
+    QObject::connect(tray_, &QSystemTrayIcon::activated, &context_, [this](QSystemTrayIcon::ActivationReason r) { trayActivated(r); });
+  }
+  const auto end = std::find(data.szTip.begin(), data.szTip.end(), u'\0');
+  tray_->setToolTip(toQString(std::u16string(data.szTip.begin(), end)));
+  tray_->show();
+  return true;
+}
+
+void QtBackend::trayDelete(const NotifyIconData&) {
+  if (!tray_) return;
+  // Maybe from inside the icon's own activated signal: let Qt finish with it first.
+  tray_->hide();
+  tray_->disconnect();
+  tray_->deleteLater();
+  tray_ = nullptr;
+}
+
+void QtBackend::trayActivated(QSystemTrayIcon::ActivationReason reason) {
+  int code = 0;
+  switch (reason) {
+    case QSystemTrayIcon::Trigger: code = 514; break;      // WM_LBUTTONUP
+    case QSystemTrayIcon::DoubleClick: code = 515; break;  // WM_LBUTTONDBLCLK
+    case QSystemTrayIcon::Context: code = 516; break;      // WM_RBUTTONDOWN
+    default: return;
+  }
+  for (Form* form : app().forms()) {
+    if (form->hWnd() == trayWindow_) {
+      form->nativeTrayMessage(code);
+      return;
+    }
+  }
+}
+
+void QtBackend::setForegroundWindow(Handle window) {
+  QWidget* widget = windowOf(window);
+  if (!widget) return;
+  widget->raise();
+  widget->activateWindow();
+}
+
+void QtBackend::startProcess(const std::u16string& commandLine, int) {
+  // The program asks for `explorer.exe "address"`; here the desktop opens the address itself,
+  // and nothing of the line ever reaches a shell.
+  const auto open = commandLine.find(u'"');
+  const auto close = open == std::u16string::npos ? open : commandLine.find(u'"', open + 1);
+  if (close == std::u16string::npos) return;
+  const QUrl url(toQString(commandLine.substr(open + 1, close - open - 1)), QUrl::StrictMode);
+  if (url.isValid() && (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")))
+    QDesktopServices::openUrl(url);
+}
+
+void QtBackend::reportError(const std::u16string& title, const std::u16string& message) {
+  // Modeless, so the clock keeps ticking and an alarm still fires while the box is open.
+  auto* box = new QMessageBox(QMessageBox::Warning, toQString(title), toQString(message), QMessageBox::Ok);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setWindowModality(Qt::NonModal);
+  box->show();
+}
+
+void QtBackend::checkWallClock() {
+  // UTC, which costs no time-zone lookup on every tick; a time-zone or daylight-saving change
+  // reaches the label on the next tick anyway.
+  const qint64 ahead = QDateTime::currentMSecsSinceEpoch() - monotonic_.elapsed();
+  const bool jumped = wallAhead_ && std::llabs(ahead - *wallAhead_) > kClockJumpMs;
+  wallAhead_ = ahead;
+  if (jumped) app().timeChanged();
+}
+
+void QtBackend::windowCreated(QWidget* window) {
+  windows_.push_back(window);
+  stateChanged();
+}
+
+void QtBackend::windowDestroyed(QWidget* window) {
+  std::erase(windows_, window);
+  stateChanged();
+}
+
+void QtBackend::stateChanged() {
+  if (dump_) dump_->schedule();
+}
+
+}  // namespace ui::qt

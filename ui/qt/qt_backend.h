@@ -1,0 +1,68 @@
+// The Qt 6 Widgets backend: the Linux desktop program's window layer.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QIcon>
+#include <QObject>
+#include <QSystemTrayIcon>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "ui/posix/posix_files.h"
+#include "ui/qt/qt_sound.h"
+#include "ui/ui.h"
+
+namespace ui::qt {
+
+class StateDump;
+
+class QtBackend : public Backend {
+ public:
+  // Needs a QApplication. `programFolder` empty: the executable's folder.
+  explicit QtBackend(std::u16string programFolder = {});
+  ~QtBackend() override;
+
+  std::unique_ptr<FormPeer> createPeers(Form& form) override;
+  void quit() override;
+  LocalTime now() override;
+  RegionalSettings regional() override;
+  void playSound(const std::u16string& path) override;
+  bool trayAdd(const NotifyIconData& data) override;
+  void trayDelete(const NotifyIconData& data) override;
+  void setForegroundWindow(Handle window) override;
+  void startProcess(const std::u16string& commandLine, int showCmd) override;
+  std::u16string programFolder() override { return folder_; }
+  void reportError(const std::u16string& title, const std::u16string& message) override;
+  FileSystem& files() override { return files_; }
+
+  // The icon's activation as Qt reports it, passed on as the mouse message the program knows.
+  void trayActivated(QSystemTrayIcon::ActivationReason reason);
+  QSystemTrayIcon* trayIcon() const { return tray_; }
+
+  const QIcon& icon() const { return icon_; }
+  // Compares the wall clock with the monotonic one on every second-aligned tick and tells
+  // the program when they parted: the clock was set, or the machine slept.
+  void checkWallClock();
+
+  // The form windows, in load order, for the test-state file.
+  void windowCreated(QWidget* window);
+  void windowDestroyed(QWidget* window);
+  // Something visible changed: rewrite the test-state file, when there is one.
+  void stateChanged();
+
+ private:
+  std::u16string folder_;
+  PosixFileSystem files_;
+  SoundPlayer sound_;
+  QIcon icon_;
+  QObject context_;  // owns the connections to the tray icon
+  QSystemTrayIcon* tray_ = nullptr;
+  Handle trayWindow_ = 0;
+  QElapsedTimer monotonic_;
+  std::optional<qint64> wallAhead_;  // wall-clock ms minus monotonic ms, at the last check
+  std::vector<QWidget*> windows_;
+  std::unique_ptr<StateDump> dump_;
+};
+
+}  // namespace ui::qt

@@ -1,0 +1,40 @@
+// How the window layer's colours, fonts, pictures and cursors look in Qt.
+#pragma once
+
+#include <QColor>
+#include <QCursor>
+#include <QFont>
+#include <QIcon>
+#include <QPalette>
+#include <QPixmap>
+#include <QString>
+
+#include "ui/ui.h"
+
+namespace ui::qt {
+
+// A COLORREF or a system colour reference, in the terms of the given palette.
+QColor toQColor(Color c, const QPalette& palette);
+// "#rrggbb", for style sheets.
+QString cssColor(Color c, const QPalette& palette);
+
+// Registers stand-ins for the Windows fonts the forms name; call once after QApplication.
+void installFontSubstitutes();
+QFont toQFont(const Font& f);
+
+QString toQString(const std::u16string& s);
+std::u16string fromQString(const QString& s);
+
+QPixmap picture(Image image);  // null for Image::None
+QIcon clockIcon();
+QCursor cursorFor(Cursor c);
+
+// A Windows .cur file (uncompressed DIB, up to 8 bits a pixel, with its AND mask) as an image
+// with alpha, and its hot spot. A null image when the data is not such a cursor.
+struct CursorImage {
+  QImage image;
+  int hotX = 0, hotY = 0;
+};
+CursorImage readWindowsCursor(const QByteArray& data);
+
+}  // namespace ui::qt

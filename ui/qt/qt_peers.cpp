@@ -1,0 +1,450 @@
+#include "ui/qt/qt_peers.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+
+#include "ui/qt/qt_backend.h"
+#include "ui/qt/qt_look.h"
+
+namespace ui::qt {
+
+namespace {
+
+// Qt's logical pixels already follow the screen's scale, so a twip is always 1/15 of one.
+constexpr int kTwipsPerPixel = 15;
+int px(int twips) { return static_cast<int>(std::lround(static_cast<double>(twips) / kTwipsPerPixel)); }
+int twips(int pixels) { return pixels * kTwipsPerPixel; }
+
+QColor color(Color c) { return toQColor(c, QApplication::palette()); }
+QString css(Color c) { return cssColor(c, QApplication::palette()); }
+
+// The program writes Windows line ends; Qt's widgets want bare ones.
+QString toLines(const std::u16string& s) { return toQString(s).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+std::u16string fromLines(QString s) { return fromQString(s.replace(QLatin1Char('\n'), QStringLiteral("\r\n"))); }
+
+// --- forms --------------------------------------------------------------------------------
+
+class FormWindow : public QWidget {
+ public:
+  FormWindow(Form& form, QtBackend& backend)
+      : form_(&form), backend_(backend), picture_(picture(form.picture)), background_(color(form.backColor)) {}
+  // The form is unloading: no more events go to it.
+  void detach() { form_ = nullptr; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.fillRect(rect(), background_);
+    // At its natural size from the top-left corner, never stretched, as a form picture is.
+    if (!picture_.isNull()) painter.drawPixmap(0, 0, picture_);
+  }
+  void moveEvent(QMoveEvent* e) override {
+    QWidget::moveEvent(e);
+    if (form_) form_->nativeMoved(twips(x()), twips(y()));  // x(), y(): the frame's corner
+  }
+  void resizeEvent(QResizeEvent* e) override {
+    QWidget::resizeEvent(e);
+    if (form_) form_->nativeResized(twips(width()), twips(height()));
+  }
+  void changeEvent(QEvent* e) override {
+    QWidget::changeEvent(e);
+    if (e->type() != QEvent::WindowStateChange) return;
+    backend_.stateChanged();
+    if (form_) form_->nativeStateChanged(isMinimized() ? vbMinimized : vbNormal);
+  }
+  void closeEvent(QCloseEvent* e) override {
+    // The program decides: it unloads the form, and the peer then takes the window away.
+    e->ignore();
+    if (form_) form_->nativeCloseRequested();
+  }
+  void showEvent(QShowEvent* e) override {
+    QWidget::showEvent(e);
+    backend_.stateChanged();
+  }
+  void hideEvent(QHideEvent* e) override {
+    QWidget::hideEvent(e);
+    backend_.stateChanged();
+  }
+
+ private:
+  Form* form_;
+  QtBackend& backend_;
+  QPixmap picture_;
+  QColor background_;
+};
+
+class QtFormPeer : public FormPeer {
+ public:
+  QtFormPeer(Form& form, QtBackend& backend) : form_(form), backend_(backend), window_(new FormWindow(form, backend)) {
+    if (form.border == Border::None) window_->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    window_->setWindowTitle(toQString(form.caption));
+    if (form.icon == Image::ClockIcon) window_->setWindowIcon(backend.icon());
+    window_->setFont(toQFont(form.font));
+    window_->resize(px(form.ScaleWidth()), px(form.ScaleHeight()));
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (form.centerOnScreen && screen) {
+      // The frame is not known before the window manager has framed the window; centring
+      // the client area is within a few pixels.
+      const QRect area = screen->availableGeometry();
+      window_->move(area.x() + (area.width() - window_->width()) / 2, area.y() + (area.height() - window_->height()) / 2);
+      form.nativeMoved(twips(window_->x()), twips(window_->y()));
+    } else {
+      window_->move(px(form.Left()), px(form.Top()));
+    }
+    backend.windowCreated(window_);
+  }
+
+  ~QtFormPeer() override {
+    // Maybe inside an event of this very window (a click that unloads it): take it off the
+    // screen now and let Qt free it once that event is over.
+    window_->detach();
+    backend_.windowDestroyed(window_);
+    window_->hide();
+    window_->deleteLater();
+  }
+
+  void changed(Prop what) override {
+    switch (what) {
+      case Prop::Shown:
+        if (!form_.visible()) {
+          window_->hide();
+          break;
+        }
+        window_->show();
+        window_->raise();
+        window_->activateWindow();
+        if (!focused_) focusFirst();
+        break;
+      case Prop::State:
+        if (!window_->isVisible()) {
+          // A hidden window only takes the state along for when it is shown again.
+          const auto state = window_->windowState();
+          window_->setWindowState(form_.WindowState() == vbMinimized ? state | Qt::WindowMinimized : state & ~Qt::WindowMinimized);
+        } else if (form_.WindowState() == vbMinimized) {
+          window_->showMinimized();
+        } else {
+          window_->showNormal();
+        }
+        break;
+      case Prop::Geometry:
+        window_->move(px(form_.Left()), px(form_.Top()));
+        window_->resize(px(form_.ScaleWidth()), px(form_.ScaleHeight()));
+        break;
+      case Prop::Repaint:
+        window_->repaint();
+        break;
+      default:
+        break;
+    }
+  }
+
+  Handle handle() const override { return reinterpret_cast<Handle>(window_); }
+  Handle iconHandle() const override { return reinterpret_cast<Handle>(&backend_.icon()); }
+  QWidget* window() const { return window_; }
+
+  // Tab order by tabIndex, among the controls that can take the focus.
+  void setTabOrder(std::vector<std::pair<Control*, QWidget*>> stops) {
+    std::stable_sort(stops.begin(), stops.end(), [](auto& a, auto& b) { return a.first->tabIndex < b.first->tabIndex; });
+    for (std::size_t i = 1; i < stops.size(); ++i) QWidget::setTabOrder(stops[i - 1].second, stops[i].second);
+    stops_ = std::move(stops);
+  }
+
+ private:
+  void focusFirst() {
+    focused_ = true;
+    for (auto& [control, widget] : stops_) {
+      if (control->visible() && control->enabled()) {
+        widget->setFocus();
+        return;
+      }
+    }
+  }
+
+  Form& form_;
+  QtBackend& backend_;
+  FormWindow* window_;
+  std::vector<std::pair<Control*, QWidget*>> stops_;
+  bool focused_ = false;
+};
+
+// --- controls -----------------------------------------------------------------------------
+
+class WidgetPeer : public Peer {
+ public:
+  WidgetPeer(Control& control, QWidget* widget, QtBackend& backend) : control_(control), widget_(widget), backend_(backend) {
+    widget->setObjectName(QString::fromStdString(control.name()));
+    widget->setGeometry(px(control.rect.left), px(control.rect.top), px(control.rect.width), px(control.rect.height));
+    widget->setFont(toQFont(control.font));
+    if (!control.toolTip.empty()) widget->setToolTip(toQString(control.toolTip));
+    if (control.cursor != Cursor::Default) widget->setCursor(cursorFor(control.cursor));
+    widget->setVisible(control.visible());
+    widget->setEnabled(control.enabled());
+  }
+  ~WidgetPeer() override {
+    // The control may be gone by the time Qt frees the widget: cut every signal first.
+    widget_->disconnect();
+    widget_->hide();
+    widget_->deleteLater();
+  }
+  void changed(Prop what) override {
+    if (what == Prop::Visible) widget_->setVisible(control_.visible());
+    else if (what == Prop::Enabled) widget_->setEnabled(control_.enabled());
+    else update(what);
+    backend_.stateChanged();
+  }
+  QWidget* widget() const { return widget_; }
+
+ protected:
+  virtual void update(Prop what) = 0;
+
+  Control& control_;
+  QWidget* widget_;
+  QtBackend& backend_;
+};
+
+class LabelPeer : public WidgetPeer {
+ public:
+  LabelPeer(Label& label, QWidget* parent, QtBackend& backend)
+      : WidgetPeer(label, new QLabel(parent), backend), label_(label), qlabel_(static_cast<QLabel*>(widget_)) {
+    qlabel_->setTextFormat(Qt::PlainText);
+    qlabel_->setAlignment((label.align == Align::Center ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+    // Without a background of its own a QLabel lets the form's picture show through.
+    qlabel_->setAutoFillBackground(!label.transparent);
+    update(Prop::ForeColor);
+    update(Prop::Caption);
+  }
+
+ protected:
+  void update(Prop what) override {
+    if (what == Prop::Caption) {
+      qlabel_->setText(toLines(label_.caption()));
+      if (label_.autoSize) fit();
+    } else if (what == Prop::ForeColor || what == Prop::BackColor) {
+      QPalette palette = qlabel_->palette();
+      palette.setColor(QPalette::WindowText, color(label_.foreColor()));
+      palette.setColor(QPalette::Window, color(label_.backColor()));
+      qlabel_->setPalette(palette);
+    }
+  }
+
+ private:
+  // Grows or shrinks to the caption, keeping the left edge or the centre where it was drawn.
+  void fit() {
+    const QSize size = qlabel_->sizeHint();
+    const QRect design(px(label_.rect.left), px(label_.rect.top), px(label_.rect.width), px(label_.rect.height));
+    const int left = label_.align == Align::Center ? design.center().x() - size.width() / 2 : design.left();
+    qlabel_->setGeometry(left, design.top(), size.width(), size.height());
+  }
+
+  Label& label_;
+  QLabel* qlabel_;
+};
+
+class LineEditPeer : public WidgetPeer {
+ public:
+  LineEditPeer(TextBox& box, QWidget* parent, QtBackend& backend)
+      : WidgetPeer(box, new QLineEdit(parent), backend), box_(box), edit_(static_cast<QLineEdit*>(widget_)) {
+    // textEdited comes from the user only, so the program's own setText is never echoed back.
+    QObject::connect(edit_, &QLineEdit::textEdited, [this](const QString& text) { box_.nativeEdited(fromQString(text)); });
+    update(Prop::ForeColor);
+    update(Prop::Caption);
+  }
+
+ protected:
+  void update(Prop what) override {
+    if (what == Prop::Caption) {
+      const QString text = toQString(box_.text());
+      if (edit_->text() != text) edit_->setText(text);
+    } else if (what == Prop::ForeColor || what == Prop::BackColor) {
+      QPalette palette = edit_->palette();
+      palette.setColor(QPalette::Text, color(box_.foreColor()));
+      palette.setColor(QPalette::Base, color(box_.backColor()));
+      edit_->setPalette(palette);
+    }
+  }
+
+ private:
+  TextBox& box_;
+  QLineEdit* edit_;
+};
+
+class TextEditPeer : public WidgetPeer {
+ public:
+  TextEditPeer(TextBox& box, QWidget* parent, QtBackend& backend)
+      : WidgetPeer(box, new QPlainTextEdit(parent), backend), box_(box), edit_(static_cast<QPlainTextEdit*>(widget_)) {
+    edit_->setVerticalScrollBarPolicy(box.verticalScrollBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    edit_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QObject::connect(edit_, &QPlainTextEdit::textChanged, [this] { box_.nativeEdited(fromLines(edit_->toPlainText())); });
+    update(Prop::ForeColor);
+    update(Prop::Caption);
+  }
+
+ protected:
+  void update(Prop what) override {
+    if (what == Prop::Caption) {
+      const QString text = toLines(box_.text());
+      if (edit_->toPlainText() == text) return;
+      // textChanged fires for the program's own text too; it must not come back as an edit.
+      const QSignalBlocker quiet(edit_);
+      edit_->setPlainText(text);
+    } else if (what == Prop::ForeColor || what == Prop::BackColor) {
+      QPalette palette = edit_->palette();
+      palette.setColor(QPalette::Text, color(box_.foreColor()));
+      palette.setColor(QPalette::Base, color(box_.backColor()));
+      edit_->setPalette(palette);
+    }
+  }
+
+ private:
+  TextBox& box_;
+  QPlainTextEdit* edit_;
+};
+
+class ButtonPeer : public WidgetPeer {
+ public:
+  ButtonPeer(Button& button, QWidget* parent, QtBackend& backend)
+      : WidgetPeer(button, new QPushButton(parent), backend), button_(button), push_(static_cast<QPushButton*>(widget_)) {
+    push_->setAutoDefault(false);
+    // raiseClick may unload the form and so destroy this peer; the widget itself lives on
+    // until the event is over (deleteLater), and nothing here is touched afterwards.
+    QObject::connect(push_, &QPushButton::clicked, [this] { button_.raiseClick(); });
+    update(Prop::Caption);
+    update(Prop::BackColor);
+  }
+
+ protected:
+  void update(Prop what) override {
+    if (what == Prop::Caption) {
+      push_->setText(toLines(button_.caption()));
+    } else if (what == Prop::BackColor && button_.graphical) {
+      // A graphical button is a flat face in its own colour inside the classic raised edge,
+      // not the theme's button.
+      push_->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: %2; border: 2px solid;"
+                                          " border-color: palette(light) palette(shadow) palette(shadow) palette(light); }"
+                                          "QPushButton:pressed { border-color: palette(shadow) palette(light) palette(light) palette(shadow); }")
+                               .arg(css(button_.backColor()), css(SysButtonText)));
+    }
+  }
+
+ private:
+  Button& button_;
+  QPushButton* push_;
+};
+
+class ProgressBarPeer : public WidgetPeer {
+ public:
+  ProgressBarPeer(ProgressBar& bar, QWidget* parent, QtBackend& backend)
+      : WidgetPeer(bar, new QProgressBar(parent), backend), bar_(bar), qbar_(static_cast<QProgressBar*>(widget_)) {
+    qbar_->setTextVisible(false);
+    qbar_->setRange(static_cast<int>(std::lround(bar.min)), static_cast<int>(std::lround(bar.max)));
+    qbar_->setFocusPolicy(Qt::NoFocus);
+    update(Prop::BarColors);
+    update(Prop::Value);
+  }
+
+ protected:
+  void update(Prop what) override {
+    if (what == Prop::Value) {
+      qbar_->setValue(static_cast<int>(std::lround(bar_.value())));
+    } else if (what == Prop::BarColors) {
+      qbar_->setStyleSheet(QStringLiteral("QProgressBar { background-color: %1; border: none; }"
+                                          "QProgressBar::chunk { background-color: %2; }")
+                               .arg(css(bar_.backColor()), css(bar_.barColor())));
+    }
+  }
+
+ private:
+  ProgressBar& bar_;
+  QProgressBar* qbar_;
+};
+
+class TimerPeer : public Peer {
+ public:
+  TimerPeer(Timer& timer, QtBackend& backend) : timer_(timer), backend_(backend), qtimer_(new QTimer) {
+    qtimer_->setTimerType(Qt::PreciseTimer);
+    qtimer_->setSingleShot(timer.alignToSecond);
+    QObject::connect(qtimer_, &QTimer::timeout, [this] { tick(); });
+    arm();
+  }
+  ~TimerPeer() override {
+    // Maybe inside this timer's own timeout: stop it, cut it off, and let Qt free it.
+    qtimer_->stop();
+    qtimer_->disconnect();
+    qtimer_->deleteLater();
+  }
+  void changed(Prop what) override {
+    if (what == Prop::Timer) arm();
+  }
+
+ private:
+  void arm() {
+    if (!timer_.running()) qtimer_->stop();
+    else if (timer_.alignToSecond) qtimer_->start(msToNextSecond());
+    else qtimer_->start(timer_.interval());
+  }
+
+  // Just past the next wall-clock second, re-aimed each tick, so the clock never drifts
+  // across a second boundary and skips a second.
+  static int msToNextSecond() {
+    constexpr int kMargin = 2;
+    return 1000 - static_cast<int>(QDateTime::currentMSecsSinceEpoch() % 1000) + kMargin;
+  }
+
+  void tick() {
+    if (!timer_.alignToSecond) {
+      timer_.raiseTick();
+      return;
+    }
+    arm();
+    // The program may be told of a clock change first, and that may unload the form and
+    // destroy this peer: only tick when it is still here.
+    const std::weak_ptr<int> alive = alive_;
+    backend_.checkWallClock();
+    if (!alive.expired()) timer_.raiseTick();
+  }
+
+  Timer& timer_;
+  QtBackend& backend_;
+  QTimer* qtimer_;
+  std::shared_ptr<int> alive_ = std::make_shared<int>();
+};
+
+}  // namespace
+
+std::unique_ptr<FormPeer> createFormPeers(Form& form, QtBackend& backend) {
+  auto peer = std::make_unique<QtFormPeer>(form, backend);
+  QWidget* window = peer->window();
+  std::vector<std::pair<Control*, QWidget*>> stops;
+  for (Control* c : form.controls()) {
+    std::unique_ptr<WidgetPeer> widget;
+    switch (c->kind()) {
+      case Kind::Label: widget = std::make_unique<LabelPeer>(static_cast<Label&>(*c), window, backend); break;
+      case Kind::TextBox: {
+        auto& box = static_cast<TextBox&>(*c);
+        if (box.multiLine) widget = std::make_unique<TextEditPeer>(box, window, backend);
+        else widget = std::make_unique<LineEditPeer>(box, window, backend);
+        break;
+      }
+      case Kind::Button: widget = std::make_unique<ButtonPeer>(static_cast<Button&>(*c), window, backend); break;
+      case Kind::ProgressBar: widget = std::make_unique<ProgressBarPeer>(static_cast<ProgressBar&>(*c), window, backend); break;
+      case Kind::Timer: c->attachPeer(std::make_unique<TimerPeer>(static_cast<Timer&>(*c), backend)); continue;
+    }
+    if (c->tabIndex >= 0 && widget->widget()->focusPolicy() != Qt::NoFocus) stops.emplace_back(c, widget->widget());
+    c->attachPeer(std::move(widget));
+  }
+  peer->setTabOrder(std::move(stops));
+  return peer;
+}
+
+}  // namespace ui::qt

@@ -1,0 +1,33 @@
+// A test hook: with TOLLORA_TEST_STATE=<file> set, the program keeps a line-based snapshot of
+// what is on screen in that file, so a test driving it from outside can see its state.
+//
+//   window Tollora v1.1: visible=1 minimized=0
+//   Tollora v1.1/lblTime: visible=1 text=01/11/2022 1:11:01 PM
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <vector>
+
+class QWidget;
+
+namespace ui::qt {
+
+class StateDump {
+ public:
+  StateDump(QString file, const std::vector<QWidget*>& windows) : file_(std::move(file)), windows_(windows) {}
+  // Writes once the current event is done, so a burst of changes gives one write.
+  void schedule();
+
+ private:
+  void write();
+
+  QString file_;
+  const std::vector<QWidget*>& windows_;
+  QObject context_;
+  QByteArray last_;
+  bool pending_ = false;
+};
+
+}  // namespace ui::qt
