@@ -3,7 +3,7 @@
 # and Windows (Wine) event loops, footprint beside a bare window of the same toolkit and
 # beside other alarm clocks, and the Windows executable's size and imports. Takes about
 # fifteen minutes. Figures only: nothing here fails because the machine was slow.
-#   bench/run.sh [CLOCK_SECONDS [ALARMS]]
+#   bench/run.sh [CLOCK_SECONDS [ALARMS]]     (CLOCK_SECONDS 0: footprint only)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh bench || exit 1
@@ -20,7 +20,7 @@ cmake --preset windows >/dev/null &&
 work=$(mktemp -d)
 pids=()
 cleanup() {
-  pkill -f "$work" 2>/dev/null
+  pkill -x tollora 2>/dev/null
   [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
   rm -rf "$work"
@@ -48,24 +48,26 @@ mkdir -p "$win"
 cp build/windows/tollora.exe build/windows/beep.wav build/windows/bench/tollora_bare_win32.exe \
    build/windows/bench/tollora_clock_bench.exe "$win/"
 
-echo "## Clock exactness and alarm latency ($clock_seconds s of clock, $alarms alarms per loop)"
-echo
-echo "| loop   | what                     | p50 ms  | p99 ms  | max ms  | skipped | samples |"
-echo "|--------|--------------------------|---------|---------|---------|---------|---------|"
-"$work/qtbench/tollora_clock_bench" "$clock_seconds" "$alarms" 2>/dev/null | grep '^|'
-(cd "$win" && wine tollora_clock_bench.exe "$clock_seconds" "$alarms" 2>/dev/null | tr -d '\r' | grep '^|')
-echo
+if [ "$clock_seconds" -gt 0 ]; then
+  echo "## Clock exactness and alarm latency ($clock_seconds s of clock, $alarms alarms per loop)"
+  echo
+  echo "| loop   | what                     | p50 ms  | p99 ms  | max ms  | skipped | samples |"
+  echo "|--------|--------------------------|---------|---------|---------|---------|---------|"
+  "$work/qtbench/tollora_clock_bench" "$clock_seconds" "$alarms" 2>/dev/null | grep '^|'
+  (cd "$win" && wine tollora_clock_bench.exe "$clock_seconds" "$alarms" 2>/dev/null | tr -d '\r' | grep '^|')
+  echo
+fi
 
 echo "## Footprint (medians of ${RUNS:-5} runs; CPU over 60 s of waiting)"
 echo
 echo "| program                    | start ms | RSS MiB  | PSS MiB  | CPU ms/min |"
 echo "|----------------------------|----------|----------|----------|-----------|"
-bench/footprint.sh "Tollora (Linux, Qt)" "Tollora v1.1" "$work/linux/tollora" "$work/linux/tollora"
-bench/footprint.sh "bare Qt window" "Bare Qt window" "tollora_bare_qt" build/bench-linux/bench/tollora_bare_qt
-bench/footprint.sh "alarm-clock-applet" "Alarms" "alarm-clock-applet" dbus-run-session -- alarm-clock-applet
-bench/footprint.sh "gnome-clocks" "Clocks" "gnome-clocks" dbus-run-session -- gnome-clocks
-(cd "$win" && "$OLDPWD/bench/footprint.sh" "Tollora (Windows, Wine)" "Tollora v1.1" "tollora.exe" wine tollora.exe)
-(cd "$win" && "$OLDPWD/bench/footprint.sh" "bare Win32 window (Wine)" "Bare Win32 window" "tollora_bare_win32.exe" \
+bench/footprint.sh "Tollora (Linux, Qt)" "Tollora v1.1" tollora "$work/linux/tollora"
+bench/footprint.sh "bare Qt window" "Bare Qt window" tollora_bare_qt build/bench-linux/bench/tollora_bare_qt
+bench/footprint.sh "alarm-clock-applet" "Alarms" alarm-clock-app dbus-run-session -- alarm-clock-applet
+bench/footprint.sh "gnome-clocks" "Clocks" gnome-clocks dbus-run-session -- gnome-clocks
+(cd "$win" && "$OLDPWD/bench/footprint.sh" "Tollora (Windows, Wine)" "Tollora v1.1" tollora.exe wine tollora.exe)
+(cd "$win" && "$OLDPWD/bench/footprint.sh" "bare Win32 window (Wine)" "Bare Win32 window" tollora_bare_wi \
   wine tollora_bare_win32.exe)
 echo
 

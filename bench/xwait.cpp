@@ -4,6 +4,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <fcntl.h>
 #include <spawn.h>
 #include <unistd.h>
 
@@ -65,8 +66,13 @@ int main(int argc, char** argv) {
   if (!d) return 1;
   XSetErrorHandler(silentErrors);
   const auto start = std::chrono::steady_clock::now();
+  // The program must not hold our output open: callers read it to its end.
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
   pid_t pid;
-  if (posix_spawnp(&pid, argv[2], nullptr, nullptr, argv + 2, environ) != 0) return 1;
+  if (posix_spawnp(&pid, argv[2], &quiet, nullptr, argv + 2, environ) != 0) return 1;
   while (std::chrono::steady_clock::now() - start < std::chrono::seconds(60)) {
     if (findViewable(d, DefaultRootWindow(d), argv[1], 0)) {
       const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
