@@ -17,7 +17,8 @@ stop() {
   pkill -9 -x -- "$process"
 }
 kb() { awk -v k="$1" '$1 == k":" {print $2}' "/proc/$2/smaps_rollup" 2>/dev/null; }
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null; }
+# On-CPU nanoseconds of every thread: finer than the 10 ms ticks of /proc/PID/stat.
+cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%d\n", s}'; }
 
 starts=() rss=() pss=() cpu=""
 for ((i = 0; i < runs; i++)); do
@@ -27,8 +28,8 @@ for ((i = 0; i < runs; i++)); do
   pid=$(pid_of)
   rss+=("$(kb Rss "$pid")") pss+=("$(kb Pss "$pid")")
   if [ "$i" -eq 0 ]; then
-    c0=$(cpu_ticks "$pid"); sleep 60; c1=$(cpu_ticks "$pid")
-    cpu=$(( (c1 - c0) * 1000 / $(getconf CLK_TCK) ))
+    c0=$(cpu_ns "$pid"); sleep 60; c1=$(cpu_ns "$pid")
+    cpu=$(( (c1 - c0) / 1000000 ))
   fi
   stop
 done
