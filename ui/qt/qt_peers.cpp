@@ -251,6 +251,14 @@ class LabelPeer : public WidgetPeer {
   QLabel* qlabel_;
 };
 
+// A text box's text and field colours, for either kind of edit widget.
+void setBoxColors(QWidget* edit, const TextBox& box) {
+  QPalette palette = edit->palette();
+  palette.setColor(QPalette::Text, color(box.foreColor()));
+  palette.setColor(QPalette::Base, color(box.backColor()));
+  edit->setPalette(palette);
+}
+
 class LineEditPeer : public WidgetPeer {
  public:
   LineEditPeer(TextBox& box, QWidget* parent, QtBackend& backend)
@@ -267,10 +275,7 @@ class LineEditPeer : public WidgetPeer {
       const QString text = toQString(box_.text());
       if (edit_->text() != text) edit_->setText(text);
     } else if (what == Prop::ForeColor || what == Prop::BackColor) {
-      QPalette palette = edit_->palette();
-      palette.setColor(QPalette::Text, color(box_.foreColor()));
-      palette.setColor(QPalette::Base, color(box_.backColor()));
-      edit_->setPalette(palette);
+      setBoxColors(edit_, box_);
     }
   }
 
@@ -299,10 +304,7 @@ class TextEditPeer : public WidgetPeer {
       const QSignalBlocker quiet(edit_);
       edit_->setPlainText(text);
     } else if (what == Prop::ForeColor || what == Prop::BackColor) {
-      QPalette palette = edit_->palette();
-      palette.setColor(QPalette::Text, color(box_.foreColor()));
-      palette.setColor(QPalette::Base, color(box_.backColor()));
-      edit_->setPalette(palette);
+      setBoxColors(edit_, box_);
     }
   }
 
