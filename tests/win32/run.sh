@@ -90,6 +90,9 @@ app=$WINEPREFIX/drive_c/tollora
 requests=$WINEPREFIX/drive_c/e2e
 mkdir -p "$app" "$requests" "$shots"
 cp "$exe" "$build/beep.wav" "$app/"
+# What a save killed half-way leaves behind: the next save must clear it.
+stale="$app/alarm.ini.tmp-4000000-0"
+printf 'half a save' >"$stale"
 cp "$driver" "$requests/driver.exe"
 
 # Screenshots on the driver's request: <name>.req holds the window rectangle to crop to.
@@ -113,6 +116,9 @@ watcher_pid=$!
 grep -q '^driver: ' "$work/driver.out" || { fail "the driver finished"; cat "$work/driver-run.log"; }
 passed=$((passed + $(grep -c '^PASS ' "$work/driver.out")))
 failed=$((failed + $(grep -c '^FAIL ' "$work/driver.out")))
+
+[ ! -e "$stale" ] && pass "a save clears a killed save's temporary file" || fail "a save clears a killed save's temporary file"
+[ -z "$(find "$app" -name 'alarm.ini.tmp-*')" ] && pass "no temporary files left" || fail "no temporary files left"
 
 for name in main fired; do
   if [ -s "$shots/windows-$name.png" ]; then

@@ -1,5 +1,7 @@
 // The alarm file on Windows: whole-file reads, and replacement through a flushed temporary
 // file renamed over the old one, so a crash or a full disk never leaves half a file.
+#include <cwchar>
+#include <string>
 #include <vector>
 
 #include "ui/win32/win32_backend.h"
@@ -28,6 +30,27 @@ class OwnedHandle {
 
 IoResult failure(DWORD error) { return {false, systemMessage(error)}; }
 
+// A save that was killed half-way leaves its temporary file behind; the next save clears the
+// ones whose process is gone. Names are "<file>.tmp-<pid>-<n>".
+void removeStaleTemporaries(const std::u16string& path) {
+  const std::u16string prefix = path + u".tmp-";
+  const std::u16string folder = path.substr(0, path.find_last_of(u"\\/") + 1);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(wide(prefix + u"*"), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  const std::size_t nameAt = prefix.size() - folder.size();
+  do {
+    const std::u16string name = fromWide(found.cFileName, wcslen(found.cFileName));
+    const DWORD pid = static_cast<DWORD>(std::wcstoul(reinterpret_cast<const wchar_t*>(name.c_str()) + nameAt, nullptr, 10));
+    HANDLE process = pid ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid) : nullptr;
+    DWORD exitCode = 0;
+    const bool alive = process && GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
+    if (process) CloseHandle(process);
+    if (!alive) DeleteFileW(wide(folder + name));
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
 }  // namespace
 
 std::optional<std::string> Win32Files::read(const std::u16string& path, std::size_t maxBytes) {
@@ -52,27 +75,31 @@ IoResult Win32Files::replace(const std::u16string& path, const std::string& byte
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
     return failure(ERROR_ACCESS_DENIED);
 
-  const auto slash = path.find_last_of(u"\\/");
-  const std::u16string folder = slash == std::u16string::npos ? u"." : path.substr(0, slash + 1);
-  wchar_t temp[MAX_PATH];
-  // GetTempFileNameW creates the file, which makes the name ours alone.
-  if (!GetTempFileNameW(wide(folder), L"tlr", 0, temp)) return failure(GetLastError());
+  removeStaleTemporaries(path);
+  std::u16string temp;
+  HANDLE created = INVALID_HANDLE_VALUE;
+  for (unsigned n = 0; n < 100 && created == INVALID_HANDLE_VALUE; ++n) {
+    temp = path + u".tmp-" + ui::fromUtf8(std::to_string(GetCurrentProcessId()) + "-" + std::to_string(n));
+    created = CreateFileW(wide(temp), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return failure(GetLastError());
+  }
+  if (created == INVALID_HANDLE_VALUE) return failure(ERROR_FILE_EXISTS);
 
   bool ok = false;
   DWORD error = ERROR_SUCCESS;
   {
-    OwnedHandle file(CreateFileW(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    OwnedHandle file(created);
     DWORD written = 0;
     ok = file.valid() && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
          written == bytes.size() && FlushFileBuffers(file.get()) && file.close();
     if (!ok) error = GetLastError();
   }
-  if (ok && !MoveFileExW(temp, wide(path), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (ok && !MoveFileExW(wide(temp), wide(path), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     ok = false;
     error = GetLastError();
   }
   if (ok) return {};
-  DeleteFileW(temp);
+  DeleteFileW(wide(temp));
   return failure(error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT);
 }
 
