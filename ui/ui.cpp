@@ -117,8 +117,6 @@ void Timer::setInterval(int ms) {
   notify(Prop::Timer);
 }
 
-void Timer::setEnabled(bool on) { Control::setEnabled(on); }
-
 void Timer::raiseTick() {
   auto handler = onTick;
   if (!running() || !handler) return;

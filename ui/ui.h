@@ -210,11 +210,9 @@ class Timer : public Control {
  public:
   Timer(Form& owner, std::string name) : Control(owner, Kind::Timer, std::move(name)) {}
   int interval() const { return interval_; }
-  // A changed interval restarts the period; setting the same one changes nothing.
+  // A changed interval restarts the period; setting the same one changes nothing. Likewise
+  // setEnabled(true) on a running timer changes nothing; on a stopped one it starts a period.
   void setInterval(int ms);
-  // Enabling a running timer changes nothing; enabling a stopped one starts a new period.
-  void setEnabled(bool on);
-  bool enabled() const { return Control::enabled(); }
   bool running() const { return enabled() && interval_ > 0; }
 
   // Tick just after each wall-clock second boundary instead of every `interval` ms from
@@ -279,10 +277,9 @@ class Form {
   int Top() const { return top_; }
   void setLeft(int twips);
   void setTop(int twips);
-  // Client size in the scale unit (always twips here: ScaleMode 1).
+  // Client size in twips, the forms' only scale.
   int ScaleWidth() const { return scaleWidth_; }
   int ScaleHeight() const { return scaleHeight_; }
-  int ScaleMode() const { return 1; }
   void setClientSize(int widthTwips, int heightTwips);  // design time
   int WindowState() const { return windowState_; }
   void setWindowState(int state);  // raises Form_Resize when it changes
@@ -410,7 +407,6 @@ class Backend {
   // The folder of the executable: no trailing separator except at a root.
   virtual std::u16string programFolder() = 0;
   virtual char16_t pathSeparator() { return u'/'; }
-  virtual float twipsPerPixelX() { return 15.0f; }
 
   // Tells the user something went wrong; the program keeps running.
   virtual void reportError(const std::u16string& title, const std::u16string& message) = 0;

@@ -1,7 +1,6 @@
 #include "ui/headless/headless.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "ui/civil.h"
 

@@ -60,7 +60,6 @@ class HeadlessBackend : public Backend {
   std::u16string folder = u"/opt/tollora";
   RegionalSettings settings;
   bool trayAvailable = true;
-  float twipsPerPixel = 15.0f;
   FileSystem* fileSystem = nullptr;  // nullptr: the real file system
   // A narrow 8-bit code page for tests of the fallback: Latin-1 instead of UTF-8.
   bool latin1CodePage = false;
@@ -76,7 +75,6 @@ class HeadlessBackend : public Backend {
   void setForegroundWindow(Handle w) override { foregroundCalls.push_back(w); }
   void startProcess(const std::u16string& cmd, int show) override { processes.emplace_back(cmd, show); }
   std::u16string programFolder() override { return folder; }
-  float twipsPerPixelX() override { return twipsPerPixel; }
   void reportError(const std::u16string& title, const std::u16string& message) override {
     errors.emplace_back(title, message);
   }

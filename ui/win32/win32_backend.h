@@ -56,7 +56,6 @@ class Win32Backend : public Backend {
   void startProcess(const std::u16string& commandLine, int showCmd) override;
   std::u16string programFolder() override;
   char16_t pathSeparator() override { return u'\\'; }
-  float twipsPerPixelX() override { return 1440.0f / static_cast<float>(GetDpiForSystem()); }
   void reportError(const std::u16string& title, const std::u16string& message) override;
   FileSystem& files() override { return files_; }
   std::optional<std::string> toCodePage(const std::u16string& text) override;
