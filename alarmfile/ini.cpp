@@ -1,5 +1,7 @@
 #include "alarmfile/ini.h"
 
+#include <string_view>
+
 #include "ui/ui.h"
 
 namespace tollora::ini {
@@ -7,6 +9,35 @@ namespace tollora::ini {
 namespace {
 
 constexpr char kBom[] = "\xEF\xBB\xBF";
+constexpr char kBomUtf16Le[] = "\xFF\xFE";
+constexpr char kBomUtf16Be[] = "\xFE\xFF";
+
+// Pairs of bytes after a UTF-16 byte-order mark; an odd last byte is no character.
+std::u16string fromUtf16(std::string_view bytes, bool bigEndian) {
+  std::u16string out(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const auto first = static_cast<unsigned char>(bytes[2 * i]);
+    const auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
+    out[i] = static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+  }
+  return out;
+}
+
+std::u16string decodeFile(const std::string& bytes, const std::function<std::u16string(const std::string&)>& decode) {
+  const std::string_view b(bytes);
+  if (b.starts_with(kBom)) return ui::fromUtf8(bytes.substr(3));
+  // Notepad's "Unicode" and "Unicode big endian": the profile reader reads both.
+  if (b.starts_with(kBomUtf16Le)) return fromUtf16(b.substr(2), false);
+  if (b.starts_with(kBomUtf16Be)) return fromUtf16(b.substr(2), true);
+  return decode(bytes);
+}
+
+// Where a value has to end so that the file keeps one line per key: CR, LF, and what other
+// readers and editors take for a line break (VT, FF, NEL, LINE and PARAGRAPH SEPARATOR).
+std::u16string_view firstLine(std::u16string_view v) {
+  constexpr char16_t breaks[] = {u'\r', u'\n', u'\v', u'\f', 0x0085, 0x2028, 0x2029, 0};
+  return v.substr(0, v.find_first_of(breaks));
+}
 
 bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
@@ -44,8 +75,7 @@ std::u16string finishValue(std::u16string_view v) {
 
 std::u16string ReadValue(const std::string& bytes, const std::u16string& section, const std::u16string& key,
                          const std::function<std::u16string(const std::string&)>& decode) {
-  const std::u16string text =
-      bytes.rfind(kBom, 0) == 0 ? ui::fromUtf8(bytes.substr(3)) : decode(bytes);
+  const std::u16string text = decodeFile(bytes, decode);
 
   bool inSection = false;
   bool seenSection = false;
@@ -74,7 +104,12 @@ std::u16string ReadValue(const std::string& bytes, const std::u16string& section
 }
 
 std::u16string AlarmFileText(const std::u16string& alarm, const std::u16string& backup) {
-  return u"[ALARM]\r\nTime=" + alarm + u"\r\nTimeBAK=" + backup + u"\r\n";
+  std::u16string text = u"[ALARM]\r\nTime=";
+  text += firstLine(alarm);
+  text += u"\r\nTimeBAK=";
+  text += firstLine(backup);
+  text += u"\r\n";
+  return text;
 }
 
 std::string EncodeAlarmFile(const std::u16string& text,

@@ -16,12 +16,14 @@ constexpr std::size_t kMaxFileBytes = 16u << 20;
 // The value of `key` in the first `section`, names compared without regard to ASCII case.
 // Blank lines, comments (";") and lines without "=" are skipped; blanks around the key and
 // value and one pair of enclosing quotes are dropped; the value ends at a NUL and is cut to
-// kMaxValue. `bytes` holds UTF-8 after a byte-order mark, else text in the code page that
-// `decode` reads. An empty result for a missing section, key or value.
+// kMaxValue. `bytes` holds UTF-8 or UTF-16 (either byte order) after a byte-order mark, else
+// text in the code page that `decode` reads. An empty result for a missing section, key or
+// value.
 std::u16string ReadValue(const std::string& bytes, const std::u16string& section, const std::u16string& key,
                          const std::function<std::u16string(const std::string&)>& decode);
 
-// "[ALARM]" CR LF "Time=" alarm CR LF "TimeBAK=" backup CR LF.
+// "[ALARM]" CR LF "Time=" alarm CR LF "TimeBAK=" backup CR LF, each value up to its first
+// line break, so that no text can add a line, a key or a section to the file.
 std::u16string AlarmFileText(const std::u16string& alarm, const std::u16string& backup);
 
 // The file's bytes: the text in the code page, or UTF-8 behind a byte-order mark when the
