@@ -7,11 +7,12 @@ namespace tollora {
 
 void Alarm::TimerTime_Timer() {
   auto& layer = ui::app().backend();
-  const ui::LocalTime date = layer.now();
-  const ui::LocalTime time = layer.now();
+  // One reading for both the date and the time: two readings either side of midnight would
+  // show the new time with the old date, a label a day behind.
+  const ui::LocalTime now = layer.now();
   const ui::RegionalSettings rs = layer.regional();
   const std::u16string previous = lblTime.caption();
-  const std::u16string text = FormatClockText(date, time, rs);
+  const std::u16string text = FormatClockText(now, now, rs);
   lblTime.setCaption(text);
 
   // Compare at once rather than up to 400 ms later, and catch an alarm moment that the label
@@ -39,6 +40,10 @@ void Alarm::TimerAlarm_Timer() {
 }
 
 void Alarm::Fire() {
+  // An alarm rings once: the clock passing the same text again (set back, the repeated hour
+  // at the end of daylight-saving time) is no new alarm. "Set Alarm" or another text is.
+  if (txtTime(0).text() == RungAlarm) return;
+  RungAlarm = txtTime(0).text();
   TimerTime.setEnabled(false);
   cmdReset.setVisible(true);
   cmdSetAlarm.setVisible(false);
