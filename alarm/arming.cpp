@@ -1,4 +1,5 @@
 // "Set Alarm", "Stop/Reset" and the first display of the alarm's state after start.
+#include "alarm/alarm_reader.h"
 #include "alarm/clock_text.h"
 #include "app/alarm_form.h"
 #include "app/colors.h"
@@ -6,6 +7,13 @@
 namespace tollora {
 
 void Alarm::cmdSetAlarm_Click() {
+  // A moment typed another common way is rewritten into the clock's own layout first, so the
+  // box shows exactly what will ring and what is saved. A text that names no moment stays as
+  // typed, is saved as typed, and shows "Set Alarm" in orange at the end of the animation.
+  auto& layer = ui::app().backend();
+  const auto read = ReadAlarmText(txtTime(0).text(), layer.now(), layer.regional());
+  if (read && *read != txtTime(0).text()) txtTime(0).setText(*read);
+  RungAlarm.clear();
   ProgressBar.setVisible(true);
   TimerTime.setEnabled(true);
   TimerPb.setEnabled(true);
@@ -26,7 +34,7 @@ void Alarm::TimerCheck_Timer() {
   const std::u16string alarm = txtTime(0).text();
   const std::u16string label = lblTime.caption();
   // A tie counts as passed here, unlike the end of the busy animation.
-  ShowAlarmState(CompareAlarmToLabel(alarm, label, ui::app().backend().regional()) > 0);
+  ShowAlarmState(AlarmLiesAhead(alarm, label, ui::app().backend().regional(), /*tieAhead=*/false));
   TimerCheck.setEnabled(false);
 }
 

@@ -31,9 +31,10 @@ void Alarm::TimerPb_Timer() {
   const std::u16string alarm = txtTime(0).text();
   const std::u16string label = lblTime.caption();
   // A tie counts as still ahead here, unlike the first check after start.
-  ShowAlarmState(CompareAlarmToLabel(alarm, label, ui::app().backend().regional()) >= 0);
-  // While the alarm still sounds, Stop/Reset stays: it is the only way to silence it.
-  if (cmdSetAlarm.caption() == u"Set Alarm" && !TimerNotify.enabled()) {
+  ShowAlarmState(AlarmLiesAhead(alarm, label, ui::app().backend().regional(), /*tieAhead=*/true));
+  // "Stop/Reset" is there exactly while the alarm sounds: it is the only way to silence it,
+  // and once silent the user must be able to save a new alarm whatever the caption says.
+  if (!TimerNotify.enabled()) {
     cmdReset.setVisible(false);
     cmdSetAlarm.setVisible(true);
   }

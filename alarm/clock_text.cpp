@@ -50,7 +50,19 @@ class Reader {
 
 }  // namespace
 
-std::u16string FormatClockText(const ui::LocalTime& date, const ui::LocalTime& time, const ui::RegionalSettings& rs) {
+ui::RegionalSettings ClockSettings(ui::RegionalSettings rs) {
+  const ui::RegionalSettings us;
+  if (rs.dateSeparator.empty()) rs.dateSeparator = us.dateSeparator;
+  if (rs.timeSeparator.empty()) rs.timeSeparator = us.timeSeparator;
+  if (rs.am.empty() || rs.pm.empty() || rs.am == rs.pm) {
+    rs.am = us.am;
+    rs.pm = us.pm;
+  }
+  return rs;
+}
+
+std::u16string FormatClockText(const ui::LocalTime& date, const ui::LocalTime& time, const ui::RegionalSettings& given) {
+  const ui::RegionalSettings rs = ClockSettings(given);
   std::u16string out;
   out.reserve(24);
   appendDigits(out, date.month, 2);
@@ -70,8 +82,8 @@ std::u16string FormatClockText(const ui::LocalTime& date, const ui::LocalTime& t
   return out;
 }
 
-std::optional<std::int64_t> ClockMoment(const std::u16string& text, const ui::RegionalSettings& rs) {
-  if (rs.am.empty() || rs.pm.empty() || rs.am == rs.pm) return std::nullopt;
+std::optional<std::int64_t> ClockMoment(const std::u16string& text, const ui::RegionalSettings& given) {
+  const ui::RegionalSettings rs = ClockSettings(given);
   Reader r(text);
   int month = 0, day = 0, year = 0, hour = 0, minute = 0, second = 0;
   if (!r.digits(2, month) || !r.literal(rs.dateSeparator) || !r.digits(2, day) || !r.literal(rs.dateSeparator) ||
@@ -107,6 +119,13 @@ int CompareAlarmToLabel(const std::u16string& alarm, const std::u16string& label
   const auto l = a ? ClockMoment(label, rs) : std::nullopt;
   if (a && l) return *a < *l ? -1 : *a > *l ? 1 : 0;
   return CompareOrdinal(alarm, label);
+}
+
+bool AlarmLiesAhead(const std::u16string& alarm, const std::u16string& label, const ui::RegionalSettings& rs,
+                    bool tieAhead) {
+  if (!ClockMoment(alarm, rs)) return false;
+  const int order = CompareAlarmToLabel(alarm, label, rs);
+  return order > 0 || (tieAhead && order == 0);
 }
 
 }  // namespace tollora

@@ -10,13 +10,19 @@
 
 namespace tollora {
 
+// The separators and designators the clock uses: those of the settings, except that an empty
+// separator takes the US one, and designators that are missing or alike ("" and "") take "AM"
+// and "PM": a 12-hour text without them would name two moments a day, and the alarm would
+// ring at both.
+ui::RegionalSettings ClockSettings(ui::RegionalSettings rs);
+
 // "MM/dd/yyyy" from `date` immediately followed by " h:mm:ss AMPM" from `time`, with the
-// separators and designators of the regional settings.
+// separators and designators of ClockSettings(rs).
 std::u16string FormatClockText(const ui::LocalTime& date, const ui::LocalTime& time, const ui::RegionalSettings& rs);
 
 // The moment a text names, in seconds of local civil time, when it is exactly a text the
 // clock could show; nothing otherwise (another layout, a leading zero, a day that does not
-// exist, designators the settings cannot tell apart).
+// exist). The lenient reading of what people type lives in alarm/alarm_reader.h.
 std::optional<std::int64_t> ClockMoment(const std::u16string& text, const ui::RegionalSettings& rs);
 
 // By character code: negative, zero or positive as a sorts before, equal to or after b.
@@ -25,5 +31,10 @@ int CompareOrdinal(const std::u16string& a, const std::u16string& b);
 // The alarm text against the label's text: by the moments they name when both are clock
 // texts, else by character code.
 int CompareAlarmToLabel(const std::u16string& alarm, const std::u16string& label, const ui::RegionalSettings& rs);
+
+// Whether the alarm shows as set ("Alarm Set"): never for a text that is no clock text, as it
+// can never ring; else by CompareAlarmToLabel, a tie counting as ahead when `tieAhead`.
+bool AlarmLiesAhead(const std::u16string& alarm, const std::u16string& label, const ui::RegionalSettings& rs,
+                    bool tieAhead);
 
 }  // namespace tollora

@@ -1,5 +1,6 @@
 #include "app/alarm_form.h"
 
+#include "alarm/alarm_reader.h"
 #include "app/colors.h"
 
 namespace tollora {
@@ -30,6 +31,9 @@ Alarm::Alarm() : ui::Form(u"Tollora v1.1") {
   cmdSetAlarm.font = kButtonFont;
   cmdSetAlarm.tabIndex = 1;
   cmdSetAlarm.cursor = ui::Cursor::Hand;
+  // The layout "Set Alarm" reads; an orange "Set Alarm" after it means the text names no
+  // moment ahead.
+  cmdSetAlarm.toolTip = AlarmLayoutHint(ui::app().backend().regional());
   cmdSetAlarm.onClick = [this] { cmdSetAlarm_Click(); };
 
   auto& alarmText = txtTime(0);

@@ -29,6 +29,9 @@ class Alarm : public ui::Form {
 
   // The full path of the alarm file, set once by Form_Load.
   std::u16string AlarmFilePath;
+  // The alarm text that last rang, so that it rings once; cleared by "Set Alarm". Kept only
+  // while the program runs.
+  std::u16string RungAlarm;
 
   void Form_Load() override;
   void Form_Unload(int& cancel) override;
