@@ -61,13 +61,19 @@ class HeadlessBackend : public Backend {
   RegionalSettings settings;
   bool trayAvailable = true;
   FileSystem* fileSystem = nullptr;  // nullptr: the real file system
+  // How far the wall clock moves on while the program reads it once: a reading takes time.
+  std::int64_t msPerReading = 0;
   // A narrow 8-bit code page for tests of the fallback: Latin-1 instead of UTF-8.
   bool latin1CodePage = false;
 
   // --- Backend ---------------------------------------------------------------------------
   std::unique_ptr<FormPeer> createPeers(Form& form) override;
   void quit() override { quitCalled = true; }
-  LocalTime now() override { return fromEpochMs(wallMs()); }
+  LocalTime now() override {
+    const LocalTime t = fromEpochMs(wallMs());
+    wallOffsetMs_ += msPerReading;
+    return t;
+  }
   RegionalSettings regional() override { return settings; }
   void playSound(const std::u16string& path) override { sounds.push_back({monotonicMs_, path}); }
   bool trayAdd(const NotifyIconData& d) override;
