@@ -188,6 +188,92 @@ TEST(Trigger, AClockSetBackOrAnOddTextFiresNothingThatLiesBehind) {
   EXPECT_FALSE(h.fired());
 }
 
+TEST(Clock, AtMidnightTheLabelNeverShowsTheNewTimeWithTheOldDate) {
+  Harness h;
+  h.backend.setWall({2026, 12, 7, 23, 59, 58, 0});
+  h.start();
+  h.type(u"12/07/2026 3:00:00 PM");  // hours behind, never rang
+  h.advance(1999);
+  // A tick that reads the clock a millisecond before midnight, the clock moving on as it reads.
+  h.backend.msPerReading = 1;
+  h.main().TimerTime_Timer();
+  h.backend.msPerReading = 0;
+  EXPECT_TRUE(h.label() == u"12/07/2026 11:59:59 PM" || h.label() == u"12/08/2026 12:00:00 AM") << ui::toUtf8(h.label());
+  // A label a day behind would make the next tick's catch-up ring the afternoon's alarm.
+  h.advance(3000);
+  EXPECT_FALSE(h.fired());
+  EXPECT_EQ(h.label(), u"12/08/2026 12:00:03 AM");
+}
+
+// The alarm rings, and "Stop/Reset" silences it once the busy animation has ended.
+void ringAndStop(Harness& h) {
+  ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired(); }, 15000));
+  h.advance(1500);
+  h.click(h.main().cmdReset);
+  h.advance(1500);
+  ASSERT_FALSE(h.fired());
+  ASSERT_TRUE(h.main().cmdSetAlarm.visible());
+}
+
+TEST(Trigger, AnAlarmRingsOnceWhenTheClockPassesItAgain) {
+  struct Case {
+    const char* what;
+    std::int64_t backMs;
+  };
+  // Set back by hand, and the repeated hour at the end of daylight-saving time.
+  for (Case c : {Case{"set back", 20 * 1000}, Case{"repeated hour", 3600 * 1000}}) {
+    SCOPED_TRACE(c.what);
+    Harness h;
+    h.backend.setWall({2026, 11, 1, 1, 29, 50, 0});
+    h.start();
+    h.advance(3000);
+    h.type(u"11/01/2026 1:30:00 AM");
+    h.click(h.main().cmdSetAlarm);
+    ringAndStop(h);
+    const auto stoppedAt = h.backend.monotonicMs();
+    h.backend.jump(-c.backMs);
+    ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired() || h.label() == u"11/01/2026 1:30:05 AM"; },
+                                       c.backMs + 5000, 100));
+    EXPECT_FALSE(h.fired()) << "rang again for the same moment";
+    EXPECT_EQ(h.beepsSince(stoppedAt), 0);
+
+    // "Set Alarm" again: the same moment rings when the clock next passes it.
+    h.backend.jump(-10 * 1000);
+    h.click(h.main().cmdSetAlarm);
+    EXPECT_TRUE(h.backend.advanceUntil([&] { return h.fired(); }, 10 * 1000, 100));
+  }
+}
+
+TEST(Trigger, AnotherTextRingsAfterOneHasRung) {
+  Harness h;
+  h.start();
+  h.advance(3000);
+  const auto first = h.clockTextIn(2);
+  h.type(first);
+  ringAndStop(h);
+  // Another moment, typed without "Set Alarm", rings as ever, and so does the first one
+  // typed again after it: the text changed in between.
+  h.type(h.clockTextIn(3));
+  ringAndStop(h);
+  h.backend.jump(-10 * 1000);
+  h.type(first);
+  EXPECT_TRUE(h.backend.advanceUntil([&] { return h.fired(); }, 10 * 1000, 100));
+}
+
+TEST(Trigger, AClockSetBackAcrossAnAlarmThatHasNotRungRingsItWhenItComesAgain) {
+  Harness h;
+  h.start();
+  h.advance(3000);
+  const auto alarm = h.clockTextIn(-30);  // behind: it never rang
+  h.type(alarm);
+  h.click(h.main().cmdSetAlarm);
+  h.advance(2000);
+  EXPECT_FALSE(h.fired());
+  h.backend.jump(-60 * 1000);
+  ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired() || h.label() > alarm; }, 40 * 1000));
+  EXPECT_TRUE(h.fired());
+}
+
 TEST(Trigger, FiringWhileHiddenInTheTrayKeepsTheWindowHidden) {
   Harness h;
   h.start();
