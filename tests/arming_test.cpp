@@ -1,6 +1,8 @@
 // "Set Alarm", "Stop/Reset", the first state after start and the busy animation.
 #include <gtest/gtest.h>
 
+#include "alarm/alarm_reader.h"
+#include "alarm/clock_text.h"
 #include "app/colors.h"
 #include "tests/harness.h"
 
@@ -40,6 +42,7 @@ TEST(Startup, DesignStateBeforeTheFirstTick) {
   EXPECT_EQ(m.ProgressBar.barColor(), ColorBarFill);
   EXPECT_TRUE(m.visible());
   EXPECT_EQ(m.txtTime(0).toolTip, u"Set Date/Time Here - Format Example 01/11/2022 1:11:01 PM");
+  EXPECT_EQ(m.cmdSetAlarm.toolTip, AlarmLayoutHint(h.backend.settings)) << "the layout Set Alarm reads";
   EXPECT_TRUE(h.backend.trayIconShown());
 }
 
@@ -72,6 +75,93 @@ TEST(Startup, FirstStateComparesMomentsNotTexts) {
   h.start();
   h.advance(2500);
   expectArmed(h.main());
+}
+
+// Texts that name no moment the clock can show, loaded from the file, sort after the label
+// "12/07/2026 12:00:02 AM" as text; none may show as set.
+const char* const kCannotRing[] = {"12/07/2026 12:03:04 am", "12/7/2026 12:03:24 AM", "12:03:52 AM",
+                                   "12/07/2026 7:30:00 PM ", "12/07/2026 23:59:00", "\xF0\x9F\x94\x94",
+                                   "12/07/2026 25:00:00 AM", "next week"};
+
+TEST(Startup, ATextThatCannotRingNeverShowsAsSetAndIsNotRewritten) {
+  for (const char* text : kCannotRing) {
+    SCOPED_TRACE(text);
+    Harness h;
+    h.backend.setWall({2026, 12, 7, 0, 0, 0, 0});
+    h.writeIni(std::string("[ALARM]\r\nTime=\"") + text + "\"\r\n");  // quoted: the blank stays
+    h.start();
+    h.advance(2500);
+    ASSERT_EQ(h.label(), u"12/07/2026 12:00:02 AM");
+    EXPECT_GT(CompareOrdinal(h.main().txtTime(0).text(), h.label()), 0) << "sorts after the label as text";
+    expectPending(h.main());
+    EXPECT_EQ(h.main().txtTime(0).text(), u16(text)) << "loading never rewrites the text";
+    h.advance(10 * 60 * 1000);
+    EXPECT_FALSE(h.fired());
+  }
+}
+
+TEST(SetAlarm, ATextThatNamesNoMomentStaysAsTypedIsSavedAndShowsPending) {
+  for (const char* text : {"\xF0\x9F\x94\x94", "02/30/2026 7:30 PM", "25:00", "call mum"}) {
+    SCOPED_TRACE(text);
+    Harness h;
+    h.backend.setWall({2026, 12, 7, 0, 0, 0, 0});
+    h.start();
+    h.advance(3000);
+    h.type(u16(text));
+    h.click(h.main().cmdSetAlarm);
+    EXPECT_EQ(h.main().txtTime(0).text(), u16(text));
+    EXPECT_EQ(h.readIni(), std::string("[ALARM]\r\nTime=") + text + "\r\nTimeBAK=\r\n");
+    h.advance(1100);
+    expectPending(h.main());
+    EXPECT_EQ(h.main().cmdSetAlarm.toolTip, AlarmLayoutHint(h.backend.settings));
+  }
+}
+
+TEST(SetAlarm, ATimeTypedTheCommonWaysIsRewrittenSavedAndRingsOnItsSecond) {
+  struct Case {
+    ui::RegionalSettings rs;
+    const char* typed;
+    const char* clockText;
+  };
+  const ui::RegionalSettings us, dotted{u".", u":", u"", u""};
+  for (const Case& c : {Case{us, "12/07/2026 12:03:04 am", "12/07/2026 12:03:04 AM"},
+                        Case{us, "12/7/2026 12:03:24 AM", "12/07/2026 12:03:24 AM"},
+                        Case{us, "12:03:52 AM", "12/07/2026 12:03:52 AM"},
+                        Case{us, "  12/07/2026 12:04:10 AM ", "12/07/2026 12:04:10 AM"},
+                        Case{us, "12/07/26 0:04:30", "12/07/2026 12:04:30 AM"},
+                        Case{dotted, "0:03:40", "12.07.2026 12:03:40 AM"},
+                        Case{dotted, "12.7.2026 12:04am", "12.07.2026 12:04:00 AM"}}) {
+    SCOPED_TRACE(c.typed);
+    Harness h;
+    h.backend.settings = c.rs;
+    h.backend.setWall({2026, 12, 7, 0, 3, 0, 0});
+    h.start();
+    h.advance(2500);
+    h.type(u16(c.typed));
+    h.click(h.main().cmdSetAlarm);
+    EXPECT_EQ(ui::toUtf8(h.main().txtTime(0).text()), c.clockText) << "the box shows what will ring";
+    EXPECT_EQ(h.readIni(), std::string("[ALARM]\r\nTime=") + c.clockText + "\r\nTimeBAK=\r\n");
+    h.advance(1100);
+    expectArmed(h.main());
+    ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired(); }, 120 * 1000));
+    EXPECT_EQ(ui::toUtf8(h.clockTextIn(0)), c.clockText) << "rings in its own second";
+  }
+}
+
+TEST(SetAlarm, AClockTextIsNeverRewritten) {
+  Harness h;
+  h.start();
+  h.advance(3000);
+  int edits = 0;
+  h.app.observer = [&](const ui::Control& c, ui::Prop p) {
+    if (&c == &h.main().txtTime(0) && p == ui::Prop::Caption) ++edits;
+  };
+  const auto text = h.clockTextIn(60);
+  h.type(text);
+  h.click(h.main().cmdSetAlarm);
+  h.app.observer = nullptr;
+  EXPECT_EQ(h.main().txtTime(0).text(), text);
+  EXPECT_EQ(edits, 0) << "the box is not even written to";
 }
 
 TEST(Busy, AnimationStepsThenRefreshesBeepsAndHides) {
@@ -148,6 +238,30 @@ TEST(Reset, SilencesRestartsTheClockAndBringsSetAlarmBack) {
   EXPECT_TRUE(m.cmdSetAlarm.visible());
   EXPECT_FALSE(m.cmdReset.visible());
   EXPECT_FALSE(h.fired());
+}
+
+TEST(Reset, OnceSilentTheUserCanSaveANewAlarmWhateverTheCaption) {
+  // While the alarm rang, a new moment ahead was typed; "Stop/Reset" then ends in "Alarm Set",
+  // and that button, not "Stop/Reset", must be the one in the shared place.
+  Harness h;
+  h.start();
+  h.advance(3000);
+  auto& m = h.main();
+  h.type(h.clockTextIn(2));
+  h.click(m.cmdSetAlarm);
+  ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired(); }, 4000));
+  h.advance(2000);
+  const auto next = h.clockTextIn(3600);
+  h.type(next);
+  h.click(m.cmdReset);
+  h.advance(1100);
+  expectArmed(m);
+  EXPECT_TRUE(m.cmdSetAlarm.visible());
+  EXPECT_FALSE(m.cmdReset.visible());
+  h.click(m.cmdSetAlarm);
+  EXPECT_EQ(h.readIni(), "[ALARM]\r\nTime=" + ui::toUtf8(next) + "\r\nTimeBAK=\r\n");
+  h.advance(1100);
+  expectArmed(m);
 }
 
 TEST(Reset, StopResetStaysWhileTheAlarmSounds) {
