@@ -59,6 +59,68 @@ TEST(IniReader, MissingOrDamagedGivesEmptyOrWhatCanBeFound) {
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
 }
 
+// The bytes of a text as UTF-16 behind its byte-order mark, as Notepad saves "Unicode".
+std::string utf16File(const std::u16string& text, bool bigEndian) {
+  std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t c : text) {
+    const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+    out += bigEndian ? high : low;
+    out += bigEndian ? low : high;
+  }
+  return out;
+}
+
+TEST(IniReader, Utf16WithAByteOrderMarkInEitherOrder) {
+  const std::u16string text = u"; saved by Notepad\r\n[ALARM]\r\nTime=12/24/2026 7:30:00 AM\r\nTimeBAK=caf\u00e9 \U0001F514\r\n";
+  for (bool bigEndian : {false, true}) {
+    const std::string bytes = utf16File(text, bigEndian);
+    EXPECT_EQ(read(bytes), u"12/24/2026 7:30:00 AM") << bigEndian;
+    EXPECT_EQ(read(bytes, u"TimeBAK"), u"caf\u00e9 \U0001F514") << bigEndian;
+    // A last byte without its pair is no character; what comes before it still counts.
+    EXPECT_EQ(read(utf16File(u"[ALARM]\nTime=x", bigEndian) + "\x41"), u"x") << bigEndian;
+  }
+  // Without a mark, UTF-16 is no text the profile reader knows: nothing is found, nothing breaks.
+  EXPECT_EQ(read(utf16File(text, false).substr(2)), u"");
+}
+
+TEST(AlarmFile, AUnicodeFileFromNotepadIsLoadedAndKeptByTheNextSave) {
+  for (bool bigEndian : {false, true}) {
+    Harness h;
+    h.writeIni(utf16File(u"[ALARM]\r\nTime=12/24/2026 7:30:00 AM\r\nTimeBAK=caf\u00e9 \U0001F514\r\n", bigEndian));
+    h.start();
+    EXPECT_EQ(h.main().txtTime(0).text(), u"12/24/2026 7:30:00 AM");
+    EXPECT_EQ(h.main().txtTimeBAK(1).text(), u"caf\u00e9 \U0001F514");
+    h.click(h.main().cmdSetAlarm);
+    EXPECT_TRUE(h.backend.errors.empty());
+    const std::string saved = h.readIni();
+
+    Harness again;
+    again.writeIni(saved);
+    again.start();
+    EXPECT_EQ(again.main().txtTime(0).text(), u"12/24/2026 7:30:00 AM");
+    EXPECT_EQ(again.main().txtTimeBAK(1).text(), u"caf\u00e9 \U0001F514") << "nothing lost on the way";
+  }
+}
+
+TEST(AlarmFile, ASaveNeverWritesALineBreakInsideAValue) {
+  const std::u16string breaks[] = {u"\r\n", u"\n", u"\r", u"\v", u"\f", u"\u0085", u"\u2028", u"\u2029"};
+  for (const auto& br : breaks) {
+    const std::u16string text = ini::AlarmFileText(u"12/24/2026 7:30:00 AM" + br + u"[EVIL]" + br + u"Time=x",
+                                                   u"call" + br + u"Time=y");
+    EXPECT_EQ(text, u"[ALARM]\r\nTime=12/24/2026 7:30:00 AM\r\nTimeBAK=call\r\n") << ui::toUtf8(br);
+  }
+  // Whatever put the line break into the box: a program that sets it, a paste.
+  Harness h;
+  h.start();
+  h.main().txtTime(0).setText(u"12/24/2026 7:30:00 AM\r\n[ALARM]\r\nTime=01/01/2020 1:00:00 AM");
+  h.main().txtTimeBAK(1).setText(u"first\nsecond");
+  h.click(h.main().cmdSetAlarm);
+  EXPECT_EQ(h.readIni(), "[ALARM]\r\nTime=12/24/2026 7:30:00 AM\r\nTimeBAK=first\r\n");
+  h.type(u"\n7:30 PM");
+  h.click(h.main().cmdSetAlarm);
+  EXPECT_EQ(h.readIni(), "[ALARM]\r\nTime=\r\nTimeBAK=first\r\n");
+}
+
 TEST(AlarmFile, SaveWritesTheThreeLinesByteForByte) {
   Harness h;
   h.writeIni("[ALARM]\r\nTime=old\r\nTimeBAK=call the dentist\r\n; note\r\n[extra]\r\nk=v\r\n");

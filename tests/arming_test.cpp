@@ -148,22 +148,6 @@ TEST(SetAlarm, ATimeTypedTheCommonWaysIsRewrittenSavedAndRingsOnItsSecond) {
   }
 }
 
-TEST(SetAlarm, AClockTextIsNeverRewritten) {
-  Harness h;
-  h.start();
-  h.advance(3000);
-  int edits = 0;
-  h.app.observer = [&](const ui::Control& c, ui::Prop p) {
-    if (&c == &h.main().txtTime(0) && p == ui::Prop::Caption) ++edits;
-  };
-  const auto text = h.clockTextIn(60);
-  h.type(text);
-  h.click(h.main().cmdSetAlarm);
-  h.app.observer = nullptr;
-  EXPECT_EQ(h.main().txtTime(0).text(), text);
-  EXPECT_EQ(edits, 0) << "the box is not even written to";
-}
-
 TEST(Busy, AnimationStepsThenRefreshesBeepsAndHides) {
   Harness h;
   h.start();
