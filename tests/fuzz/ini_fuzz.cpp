@@ -1,5 +1,6 @@
 // libFuzzer target: the alarm-file reader must take any bytes without crashing or hanging,
 // and never give back more than it promises.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -15,7 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::u16string value = tollora::ini::ReadValue(bytes, u"ALARM", key, decode);
     if (value.size() > tollora::ini::kMaxValue || value.find(u'\0') != std::u16string::npos) std::abort();
     // What the writer makes of a value, the reader gives back up to its first line break.
-    const std::u16string text = tollora::ini::AlarmFileText(value, u"");
+    const std::u16string text = tollora::ini::AlarmFileText(value, value);
+    // Exactly three lines, whatever the value holds.
+    if (std::count(text.begin(), text.end(), u'\n') != 3 || std::count(text.begin(), text.end(), u'\r') != 3) std::abort();
     const std::u16string again = tollora::ini::ReadValue(ui::toUtf8(text), u"ALARM", u"Time", decode);
     if (again.size() > value.size()) std::abort();
   }
