@@ -85,14 +85,17 @@ TEST(IniReader, Utf16WithAByteOrderMarkInEitherOrder) {
 
 TEST(AlarmFile, AUnicodeFileFromNotepadIsLoadedAndKeptByTheNextSave) {
   for (bool bigEndian : {false, true}) {
-    Harness h;
-    h.writeIni(utf16File(u"[ALARM]\r\nTime=12/24/2026 7:30:00 AM\r\nTimeBAK=caf\u00e9 \U0001F514\r\n", bigEndian));
-    h.start();
-    EXPECT_EQ(h.main().txtTime(0).text(), u"12/24/2026 7:30:00 AM");
-    EXPECT_EQ(h.main().txtTimeBAK(1).text(), u"caf\u00e9 \U0001F514");
-    h.click(h.main().cmdSetAlarm);
-    EXPECT_TRUE(h.backend.errors.empty());
-    const std::string saved = h.readIni();
+    std::string saved;
+    {
+      Harness h;
+      h.writeIni(utf16File(u"[ALARM]\r\nTime=12/24/2026 7:30:00 AM\r\nTimeBAK=caf\u00e9 \U0001F514\r\n", bigEndian));
+      h.start();
+      EXPECT_EQ(h.main().txtTime(0).text(), u"12/24/2026 7:30:00 AM");
+      EXPECT_EQ(h.main().txtTimeBAK(1).text(), u"caf\u00e9 \U0001F514");
+      h.click(h.main().cmdSetAlarm);
+      EXPECT_TRUE(h.backend.errors.empty());
+      saved = h.readIni();
+    }
 
     Harness again;
     again.writeIni(saved);
