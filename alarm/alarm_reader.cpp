@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "alarm/clock_text.h"
+#include "alarmfile/ini.h"
 #include "ui/civil.h"
 
 namespace tollora {
@@ -130,7 +131,8 @@ std::optional<std::u16string> ReadAlarmText(const std::u16string& typed, const u
   if (ClockMoment(typed, given)) return typed;
   const ui::RegionalSettings rs = ClockSettings(given);
 
-  std::u16string_view text(typed);
+  // Only the first line is ever saved (ini::FirstLine), so only it is read.
+  std::u16string_view text = ini::FirstLine(typed);
   while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
 

@@ -9,7 +9,8 @@
 //   - without a designator, a 24-hour time ("19:30", "07:30:15", "0:15");
 //   - a time alone: its next occurrence, today when still ahead of `now`, else tomorrow;
 //   - a two-digit year as 20yy.
-// A text the clock could show is given back unchanged. A text that names no moment (a day
+// Only the text's first line counts, as only it is saved. A text the clock could show is given
+// back unchanged. A text that names no moment (a day
 // that does not exist, 25:00, 0:30 AM, a word) gives nothing: the caller keeps it as typed.
 #pragma once
 

@@ -32,12 +32,6 @@ std::u16string decodeFile(const std::string& bytes, const std::function<std::u16
   return decode(bytes);
 }
 
-// Where a value has to end so that the file keeps one line per key: CR, LF, and what other
-// readers and editors take for a line break (VT, FF, NEL, LINE and PARAGRAPH SEPARATOR).
-std::u16string_view firstLine(std::u16string_view v) {
-  constexpr char16_t breaks[] = {u'\r', u'\n', u'\v', u'\f', 0x0085, 0x2028, 0x2029, 0};
-  return v.substr(0, v.find_first_of(breaks));
-}
 
 bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
@@ -73,6 +67,11 @@ std::u16string finishValue(std::u16string_view v) {
 
 }  // namespace
 
+std::u16string_view FirstLine(std::u16string_view v) {
+  constexpr char16_t breaks[] = {u'\r', u'\n', u'\v', u'\f', 0x0085, 0x2028, 0x2029, 0};
+  return v.substr(0, v.find_first_of(breaks));
+}
+
 std::u16string ReadValue(const std::string& bytes, const std::u16string& section, const std::u16string& key,
                          const std::function<std::u16string(const std::string&)>& decode) {
   const std::u16string text = decodeFile(bytes, decode);
@@ -105,9 +104,9 @@ std::u16string ReadValue(const std::string& bytes, const std::u16string& section
 
 std::u16string AlarmFileText(const std::u16string& alarm, const std::u16string& backup) {
   std::u16string text = u"[ALARM]\r\nTime=";
-  text += firstLine(alarm);
+  text += FirstLine(alarm);
   text += u"\r\nTimeBAK=";
-  text += firstLine(backup);
+  text += FirstLine(backup);
   text += u"\r\n";
   return text;
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tollora::ini {
 
@@ -21,6 +22,10 @@ constexpr std::size_t kMaxFileBytes = 16u << 20;
 // value.
 std::u16string ReadValue(const std::string& bytes, const std::u16string& section, const std::u16string& key,
                          const std::function<std::u16string(const std::string&)>& decode);
+
+// A value up to its first line break: CR, LF, and what other readers and editors take for one
+// (VT, FF, NEL, LINE SEPARATOR, PARAGRAPH SEPARATOR).
+std::u16string_view FirstLine(std::u16string_view value);
 
 // "[ALARM]" CR LF "Time=" alarm CR LF "TimeBAK=" backup CR LF, each value up to its first
 // line break, so that no text can add a line, a key or a section to the file.

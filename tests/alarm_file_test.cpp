@@ -119,6 +119,11 @@ TEST(AlarmFile, ASaveNeverWritesALineBreakInsideAValue) {
   h.main().txtTimeBAK(1).setText(u"first\nsecond");
   h.click(h.main().cmdSetAlarm);
   EXPECT_EQ(h.readIni(), "[ALARM]\r\nTime=12/24/2026 7:30:00 AM\r\nTimeBAK=first\r\n");
+  // "Set Alarm" reads the line that is saved, and the box then shows just that.
+  h.type(u"12/24/2026 7:30 pm\r\nTime=01/01/2020 1:00:00 AM");
+  h.click(h.main().cmdSetAlarm);
+  EXPECT_EQ(h.main().txtTime(0).text(), u"12/24/2026 7:30:00 PM");
+  EXPECT_EQ(h.readIni(), "[ALARM]\r\nTime=12/24/2026 7:30:00 PM\r\nTimeBAK=first\r\n");
   h.type(u"\n7:30 PM");
   h.click(h.main().cmdSetAlarm);
   EXPECT_EQ(h.readIni(), "[ALARM]\r\nTime=\r\nTimeBAK=first\r\n");
