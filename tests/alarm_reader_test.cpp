@@ -1,6 +1,8 @@
 // The lenient reading of typed alarm texts, as a table, under the US settings and others.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "alarm/alarm_reader.h"
 #include "alarm/clock_text.h"
 #include "tests/harness.h"
@@ -110,6 +112,44 @@ TEST(AlarmReader, OtherSettingsReadWithTheirOwnSeparatorsAndDesignators) {
       {"7:30", nullptr},
       {"7.30 nachm", nullptr},
   });
+}
+
+TEST(AlarmReader, WhateverItReadsIsAClockTextAndATimeAloneLiesWithinADay) {
+  // Typed times pieced together at random, near misses among them.
+  std::mt19937 rng(11);
+  const auto pick = [&](std::initializer_list<const char16_t*> options) {
+    return std::u16string(options.begin()[rng() % options.size()]);
+  };
+  const auto nowMoment = ClockMoment(FormatClockText(kNow, kNow, {}), {});
+  int read = 0, alone = 0;
+  for (int i = 0; i < 100000; ++i) {
+    std::u16string typed = pick({u"", u"", u" ", u"\u00a0"});
+    const bool withDate = rng() % 2;
+    if (withDate) {
+      const std::u16string sep = pick({u"/", u"/", u"/", u"."});
+      typed += pick({u"1", u"01", u"12", u"13", u"0", u"2"}) + sep + pick({u"1", u"07", u"29", u"30", u"31", u"32"}) + sep +
+               pick({u"26", u"2026", u"2028", u"026", u"27"}) + pick({u" ", u"  ", u"", u"x"});
+    }
+    typed += pick({u"0", u"1", u"01", u"7", u"12", u"13", u"23", u"24", u"x"}) + pick({u":", u":", u"."}) +
+             pick({u"00", u"30", u"31", u"5", u"60"});
+    if (rng() % 2) typed += pick({u":", u":", u"."}) + pick({u"00", u"59", u"60", u"5"});
+    typed += pick({u"", u" ", u"  ", u"\u202f"}) + pick({u"", u"", u"AM", u"am", u"pm", u"PM", u"p", u"\U0001F514"});
+    typed += pick({u"", u"", u" ", u"\t", u"\r\nx"});
+
+    const auto text = ReadAlarmText(typed, kNow, {});
+    if (!text) continue;
+    ++read;
+    const auto moment = ClockMoment(*text, {});
+    ASSERT_TRUE(moment) << ui::toUtf8(typed);
+    ASSERT_EQ(ReadAlarmText(*text, kNow, {}), text) << ui::toUtf8(typed);
+    if (!withDate) {
+      ++alone;
+      EXPECT_GT(*moment, *nowMoment) << ui::toUtf8(typed);
+      EXPECT_LE(*moment, *nowMoment + 24 * 3600) << ui::toUtf8(typed);
+    }
+  }
+  EXPECT_GT(read, 3000) << "many pieces make readable texts";
+  EXPECT_GT(alone, 1000);
 }
 
 TEST(AlarmReader, TheClockUsesDesignatorsAndSeparatorsThatTellMomentsApart) {
