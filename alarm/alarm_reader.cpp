@@ -35,10 +35,7 @@ std::u16string loose(std::u16string_view s) {
 class Scanner {
  public:
   explicit Scanner(std::u16string_view t) : text_(t) {}
-  std::size_t pos() const { return pos_; }
-  void rewind(std::size_t p) { pos_ = p; }
   std::u16string_view rest() const { return text_.substr(pos_); }
-  bool atEnd() const { return pos_ == text_.size(); }
 
   std::size_t blanks() {
     const std::size_t from = pos_;
@@ -92,11 +89,7 @@ std::optional<Date> readDate(Scanner& s, const ui::RegionalSettings& rs) {
 std::optional<Time> readTime(Scanner& s, const ui::RegionalSettings& rs) {
   int hour = 0, minute = 0, second = 0;
   if (!s.number(1, 2, hour) || !s.literal(rs.timeSeparator) || !s.number(2, 2, minute)) return std::nullopt;
-  const std::size_t beforeSeconds = s.pos();
-  if (s.literal(rs.timeSeparator) && !s.number(2, 2, second)) {
-    s.rewind(beforeSeconds);
-    return std::nullopt;
-  }
+  if (s.literal(rs.timeSeparator) && !s.number(2, 2, second)) return std::nullopt;
   if (minute > 59 || second > 59) return std::nullopt;
   s.blanks();
   const std::u16string designator = loose(s.rest());
