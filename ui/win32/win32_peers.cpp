@@ -607,7 +607,7 @@ LRESULT FormWindow::message(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (wParam == PBT_APMRESUMEAUTOMATIC) timeChanged();
       return TRUE;
     case kTrayCallbackMessage:
-      form_.nativeTrayMessage(LOWORD(lParam));
+      form_.nativeTrayMessage(trayMouseCode(lParam));
       return 0;
     default:
       if (msg == backend_.taskbarCreatedMessage()) {
