@@ -244,12 +244,40 @@ struct Program {
 
 }  // namespace
 
+// alarm.ini is a symbolic link the script made: one save through it, which the script then
+// checks from outside (the link stays, its target holds the alarm).
+int saveThroughLink(const std::wstring& folder) {
+  const std::wstring iniPath = folder + L"\\alarm.ini";
+  Program program;
+  check(program.start(folder), "tollora.exe starts over a linked alarm.ini");
+  HWND main = nullptr;
+  check(waitFor([&] { return (main = topLevel(L"Tollora v1.1")) && child(main, L"Edit", L"linked"); }),
+        "the alarm is loaded through the link");
+  const std::wstring alarm = clockText(24 * 3600);
+  type(child(main, L"Edit", nullptr), alarm);
+  // The button reads either way, depending on how the first check took the loaded text.
+  HWND save = nullptr;
+  check(waitFor([&] { return (save = child(main, L"Button", L"Set Alarm")) || (save = child(main, L"Button", L"Alarm Set")); }) &&
+            clickReturns(save),
+        "click the save button");
+  const std::string expected = "[ALARM]\r\nTime=" + narrow(alarm) + "\r\nTimeBAK=note\r\n";
+  check(waitFor([&] { return readFile(iniPath) == expected; }), "the save reaches the file through the link",
+        visible(readFile(iniPath)));
+  check(!FindWindowW(L"#32770", L"Tollora"), "no failure is reported");
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  check(program.exited(kLimitMs) && program.exitCode() == 0, "closing the window ends the program");
+  program.close();
+  std::printf("driver: %d passed, %d failed\n", passed, failed);
+  return failed == 0 ? 0 : 1;
+}
+
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: driver <program folder> <request folder>\n");
+    std::fprintf(stderr, "usage: driver <program folder> <request folder> [link]\n");
     return 2;
   }
   const std::wstring folder = argv[1], requests = argv[2];
+  if (argc > 3 && std::wstring(argv[3]) == L"link") return saveThroughLink(folder);
   const std::wstring iniPath = folder + L"\\alarm.ini";
   DeleteFileW(iniPath.c_str());
 
