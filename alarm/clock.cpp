@@ -52,6 +52,8 @@ void Alarm::Fire() {
   cmdSetAlarm.setCaption(u"Set Alarm");
   cmdSetAlarm.setBackColor(ColorPending);
   TimerNotify.setEnabled(true);
+  // Hidden in the notification area, the window shows none of this: the icon tells.
+  if (!visible()) ui::app().backend().trayNotify(u"Time's Up!", txtTime(0).text());
 }
 
 void Alarm::TimerNotify_Timer() { PlayBeep(); }

@@ -44,9 +44,9 @@ About::About() : ui::Form(u"About") {
   lblLabel1.font = font;
   lblLabel1.tabIndex = 0;
 
+  txtText1.multiLine = true;  // before the text: a single-line box would keep only its first line
   txtText1.setText(kNote);
   txtText1.rect = {100, 360, 3460, 975};
-  txtText1.multiLine = true;
   txtText1.verticalScrollBar = true;
   txtText1.font = font;
   txtText1.tabIndex = 1;

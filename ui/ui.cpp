@@ -1,5 +1,6 @@
 #include "ui/ui.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstdio>
@@ -60,7 +61,47 @@ void Label::setBackColor(Color c) {
   notify(Prop::BackColor);
 }
 
+bool TextBox::isLineBreak(char16_t c) {
+  // CR, LF, the vertical tab and form feed, NEL, and Unicode's line and paragraph separators
+  // (what a rich-text source on the clipboard may give).
+  return c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\u0085' || c == u'\u2028' || c == u'\u2029';
+}
+
+std::u16string TextBox::firstLine(std::u16string t) {
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (isLineBreak(t[i])) {
+      t.resize(i);
+      break;
+    }
+  }
+  return t;
+}
+
+std::size_t TextBox::nativeEdited(std::u16string t, std::optional<std::size_t> caret) {
+  if (multiLine || std::none_of(t.begin(), t.end(), isLineBreak)) {
+    text_ = std::move(t);
+    return caret ? std::min(*caret, text_.size()) : text_.size();
+  }
+  // What follows the edit is the end of the line before it: after the caret, or, without one
+  // or where the caret says otherwise, the longest end that both texts share and that leaves
+  // their common beginning alone.
+  const std::size_t most = std::min(text_.size(), t.size());
+  std::size_t suffix = 0;
+  if (caret && *caret <= t.size() && t.size() - *caret <= text_.size() &&
+      std::equal(t.begin() + static_cast<std::ptrdiff_t>(*caret), t.end(), text_.end() - static_cast<std::ptrdiff_t>(t.size() - *caret))) {
+    suffix = t.size() - *caret;
+  } else {
+    std::size_t prefix = 0;
+    while (prefix < most && text_[prefix] == t[prefix]) ++prefix;
+    while (suffix < most - prefix && text_[text_.size() - 1 - suffix] == t[t.size() - 1 - suffix]) ++suffix;
+  }
+  const std::u16string head = firstLine(t.substr(0, t.size() - suffix));
+  text_ = firstLine(head + t.substr(t.size() - suffix));
+  return std::min(head.size(), text_.size());
+}
+
 void TextBox::setText(std::u16string t) {
+  if (!multiLine) t = firstLine(std::move(t));
   if (text_ == t) return;
   text_ = std::move(t);
   notify(Prop::Caption);

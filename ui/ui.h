@@ -155,7 +155,18 @@ class TextBox : public Control {
   bool verticalScrollBar = false;
 
   // Backend: the user edited the native box. Updates the value without echoing it back.
-  void nativeEdited(std::u16string t) { text_ = std::move(t); }
+  // In a single-line box, an edit that brought line breaks (a paste of several lines) keeps
+  // what it put in up to the first break, with the rest of the line around it, as a
+  // single-line edit control takes a paste. `caret`, where the native box put its caret
+  // after the edit, marks the end of what was put in; without it, the difference from the
+  // previous text does. A peer whose native text then differs from text() puts text() back,
+  // with the caret at the returned position: just after what the edit kept.
+  std::size_t nativeEdited(std::u16string t, std::optional<std::size_t> caret = std::nullopt);
+
+  // A box that is not multiLine holds one line, whatever sets it (a paste, a file, the
+  // program): a text keeps only what comes before its first line break.
+  static std::u16string firstLine(std::u16string t);
+  static bool isLineBreak(char16_t c);
 
  private:
   std::u16string text_;
@@ -399,6 +410,10 @@ class Backend {
   // The notification-area icon. trayAdd reports whether the icon is really there.
   virtual bool trayAdd(const NotifyIconData& data) = 0;
   virtual void trayDelete(const NotifyIconData& data) = 0;
+  // A short notification from the icon (a balloon, the desktop's notification), for news the
+  // user should see while the window is hidden. Clicking it reaches the icon's window as a
+  // left click on the icon. Nothing happens without an icon.
+  virtual void trayNotify(const std::u16string& title, const std::u16string& text) { (void)title, (void)text; }
 
   virtual void setForegroundWindow(Handle window) = 0;
   // Starts a program from a command line, not waiting for it.

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -103,6 +105,46 @@ TEST_F(QtProgram, TypingReachesTheAlarmBoxWithoutEcho) {
   EXPECT_EQ(main().txtTime(0).text(), u"01/11/2030 1:11:01 PM");
   main().txtTime(0).setText(u"x");
   EXPECT_EQ(box->text(), QStringLiteral("x"));
+}
+
+TEST_F(QtProgram, APastedSecondLineNeverReachesTheAlarmBox) {
+  QLineEdit* box = widget<QLineEdit>(main(), "txtTime(0)");
+  main().txtTime(0).setText(u"12/24/2026 AM");
+  box->setCursorPosition(10);
+  QGuiApplication::clipboard()->setText(QStringLiteral(" 7:30:00\n[ALARM]\nTime=x\n"));
+  box->paste();
+  EXPECT_EQ(main().txtTime(0).text(), u"12/24/2026 7:30:00 AM");
+  EXPECT_EQ(box->text(), QStringLiteral("12/24/2026 7:30:00 AM")) << "the widget shows what the box holds";
+  EXPECT_EQ(box->cursorPosition(), 18);
+}
+
+TEST_F(QtProgram, AFailedSaveNeitherBlocksTheWindowNorStacksMessages) {
+  // A folder where the file should be: every save fails.
+  std::filesystem::create_directory(folder / "alarm.ini");
+  const auto openMessages = [] {
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) n += qobject_cast<QMessageBox*>(w) && w->isVisible();
+    return n;
+  };
+  QTest::mouseClick(widget<QPushButton>(main(), "cmdSetAlarm"), Qt::LeftButton);
+  ASSERT_NE(backend.message(), nullptr);
+  EXPECT_TRUE(backend.message()->text().contains(QStringLiteral("could not be saved")));
+  EXPECT_EQ(openMessages(), 1);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+  // The alarm rings while the message is open, and a click on "Stop/Reset" stops it. The
+  // click goes in through the window system, where a modal window would hold it back.
+  main().Fire();
+  QPushButton* reset = widget<QPushButton>(main(), "cmdReset");
+  QTest::mouseClick(window(main())->windowHandle(), Qt::LeftButton, {}, reset->mapTo(window(main()), reset->rect().center()));
+  EXPECT_FALSE(main().TimerNotify.enabled()) << "Stop/Reset took the click";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !widget<QPushButton>(main(), "cmdSetAlarm")->isHidden(); }, 5000));
+
+  QTest::mouseClick(widget<QPushButton>(main(), "cmdSetAlarm"), Qt::LeftButton);
+  EXPECT_EQ(openMessages(), 1) << "the second failure reuses the open message";
+  backend.message()->close();
+  settle();
+  EXPECT_EQ(openMessages(), 0);
 }
 
 TEST_F(QtProgram, AboutOpensAndItsCloseButtonUnloadsIt) {

@@ -10,7 +10,7 @@ set -eu
 bin=$1
 shots=$2
 
-for tool in Xvfb evilwm trayer xdotool xdpyinfo import; do
+for tool in Xvfb evilwm trayer xdotool xclip xdpyinfo import; do
   command -v $tool >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
 done
 
@@ -84,10 +84,10 @@ click() {
   eval "$(xdotool getwindowgeometry --shell "$win")"
   xdotool mousemove $((X + $1)) $((Y + $2)) click 1
 }
-# Saves what the window shows.
+# Saves what a window shows, the main window unless another is named.
 shoot() {
   mkdir -p "$shots"
-  import -window "$win" "$shots/$1" || fail "screenshot $1"
+  import -window "${2:-$win}" "$shots/$1" || fail "screenshot $1"
 }
 
 shoot linux-main.png
@@ -122,6 +122,41 @@ done
 eval "$(xdotool getwindowgeometry --shell "$icon")"
 xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
 wait_state 5 "window $title: visible=1 minimized=0"
+
+# A copied block of lines pasted into the alarm box: the box keeps the first line, and the
+# saved file keeps its three lines. xclip stays in the foreground, serving the clipboard.
+pasted=$(LC_ALL=C date -d '+8 sec' +'%m/%d/%Y %-I:%M:%S %p')
+printf '%s\r\n[ALARM]\r\nTime=01/01/2020 1:00:00 AM\r\n' "$pasted" | xclip -quiet -selection clipboard >/dev/null 2>&1 &
+pids="$! $pids"
+until_true 5 "xclip -o -selection clipboard >/dev/null 2>&1" || fail "the clipboard was not set"
+click 143 21  # the alarm box
+xdotool key ctrl+a ctrl+v
+wait_state 5 "$title/txtTime(0): visible=1 text=$pasted"
+click 225 48  # Set Alarm
+wait_state 5 "$title/cmdSetAlarm: visible=1 text=Alarm Set"
+expected=$(printf '[ALARM]\r\nTime=%s\r\nTimeBAK=\r\n' "$pasted" | od -An -c)
+[ "$(od -An -c "$work/alarm.ini")" = "$expected" ] || fail "alarm.ini is not the three lines of the pasted alarm: $(od -An -c "$work/alarm.ini")"
+
+# Ringing while hidden in the tray: the window stays hidden and the icon shows a message;
+# clicking the message brings the window back.
+click 212 129  # Minimize To Tray
+wait_state 5 "window $title: visible=0 minimized=1"
+wait_state 15 "$title/lblTime: visible=1 text=Time's Up!"
+has "window $title: visible=0 minimized=1" || fail "the window showed itself when the alarm rang"
+message=""
+find_message() {
+  for w in $(xdotool search --onlyvisible --class '^Tollora$' 2>/dev/null); do
+    [ "$w" = "$win" ] || [ "$w" = "$icon" ] || { message=$w; return 0; }
+  done
+  return 1
+}
+until_true 5 find_message || fail "no message from the tray icon"
+shoot linux-tray-message.png "$message"
+eval "$(xdotool getwindowgeometry --shell "$message")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+wait_state 5 "window $title: visible=1 minimized=0"
+click 225 48  # Stop/Reset
+wait_state 5 "$title/cmdReset: visible=0 text=Stop/Reset"
 
 # evilwm's "delete" (Ctrl+Alt+Escape) asks the window under the pointer to close; it notices
 # the window only once the pointer enters it.

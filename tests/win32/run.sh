@@ -120,6 +120,20 @@ failed=$((failed + $(grep -c '^FAIL ' "$work/driver.out")))
 [ ! -e "$stale" ] && pass "a save clears a killed save's temporary file" || fail "a save clears a killed save's temporary file"
 [ -z "$(find "$app" -name 'alarm.ini.tmp-*')" ] && pass "no temporary files left" || fail "no temporary files left"
 
+# A save through a symbolic link (Wine shows a Unix link as a plain file): the link stays
+# and its target, in another folder, gets the alarm.
+mkdir -p "$app/kept"
+rm -f "$app/alarm.ini"
+printf '[ALARM]\r\nTime=linked\r\nTimeBAK=note\r\n' >"$app/kept/alarm.ini"
+ln -s kept/alarm.ini "$app/alarm.ini"
+(cd "$requests" && wine driver.exe 'C:\tollora' 'C:\e2e' link) 2>>"$work/driver-run.log" | tee "$work/driver-link.out"
+grep -q '^driver: ' "$work/driver-link.out" || { fail "the link driver finished"; cat "$work/driver-run.log"; }
+passed=$((passed + $(grep -c '^PASS ' "$work/driver-link.out")))
+failed=$((failed + $(grep -c '^FAIL ' "$work/driver-link.out")))
+[ -L "$app/alarm.ini" ] && [ "$(readlink "$app/alarm.ini")" = kept/alarm.ini ] && pass "the link is still a link" || fail "the link is still a link"
+grep -q '^Time=[0-9]' "$app/kept/alarm.ini" && pass "the link's target holds the new alarm" || fail "the link's target holds the new alarm"
+[ -z "$(find "$app" -name 'alarm.ini.tmp-*')" ] && pass "no temporary files left by the save through the link" || fail "no temporary files left by the save through the link"
+
 for name in main fired; do
   if [ -s "$shots/windows-$name.png" ]; then
     pass "screenshot windows-$name.png"

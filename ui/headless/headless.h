@@ -49,6 +49,7 @@ class HeadlessBackend : public Backend {
   };
   std::vector<Sound> sounds;
   std::vector<std::pair<int, NotifyIconData>> trayCalls;  // (NIM_ADD/NIM_DELETE, record)
+  std::vector<std::pair<std::u16string, std::u16string>> trayNotes;  // (title, text), given while the icon is shown
   std::vector<Handle> foregroundCalls;
   std::vector<std::pair<std::u16string, int>> processes;
   std::vector<std::pair<std::u16string, std::u16string>> errors;  // (title, message)
@@ -78,6 +79,9 @@ class HeadlessBackend : public Backend {
   void playSound(const std::u16string& path) override { sounds.push_back({monotonicMs_, path}); }
   bool trayAdd(const NotifyIconData& d) override;
   void trayDelete(const NotifyIconData& d) override { trayCalls.emplace_back(NIM_DELETE, d); }
+  void trayNotify(const std::u16string& title, const std::u16string& text) override {
+    if (trayIconShown()) trayNotes.emplace_back(title, text);
+  }
   void setForegroundWindow(Handle w) override { foregroundCalls.push_back(w); }
   void startProcess(const std::u16string& cmd, int show) override { processes.emplace_back(cmd, show); }
   std::u16string programFolder() override { return folder; }

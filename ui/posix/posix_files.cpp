@@ -57,6 +57,26 @@ void removeStaleTemporaries(const std::string& folder, const std::string& path) 
   ::closedir(dir);
 }
 
+// The file a path really names: a symbolic link is followed, link by link, to its target,
+// which may not exist yet (a dangling link gets its target created). Replacing the link
+// itself would cut it off from the file it stands for.
+std::optional<std::string> resolveLinks(std::string path, int& err) {
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    if (n < 0) {
+      err = errno;
+      return std::nullopt;
+    }
+    target.resize(static_cast<std::size_t>(n));
+    path = target.starts_with('/') ? target : folderOf(path) + "/" + target;
+  }
+  err = ELOOP;
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> PosixFileSystem::read(const std::u16string& path, std::size_t maxBytes) {
@@ -84,7 +104,11 @@ std::optional<std::string> PosixFileSystem::read(const std::u16string& path, std
 }
 
 IoResult PosixFileSystem::replace(const std::u16string& path16, const std::string& bytes) {
-  const std::string path = toUtf8(path16);
+  int linkError = 0;
+  const auto resolved = resolveLinks(toUtf8(path16), linkError);
+  if (!resolved) return {false, reasonOf(linkError)};
+  // From here on the target: the temporary goes beside it, so the rename stays on its file system.
+  const std::string& path = *resolved;
   const std::string folder = folderOf(path);
 
   // A file we may not write to is not ours to replace, even when the folder would allow it.

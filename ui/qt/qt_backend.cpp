@@ -39,7 +39,10 @@ QtBackend::QtBackend(std::u16string programFolder) : folder_(std::move(programFo
     dump_ = std::make_unique<StateDump>(QString::fromLocal8Bit(file), windows_);
 }
 
-QtBackend::~QtBackend() { delete tray_; }
+QtBackend::~QtBackend() {
+  delete message_;
+  delete tray_;
+}
 
 std::unique_ptr<FormPeer> QtBackend::createPeers(Form& form) { return createFormPeers(form, *this); }
 
@@ -80,6 +83,8 @@ bool QtBackend::trayAdd(const NotifyIconData& data) {
   if (!tray_) {
     tray_ = new QSystemTrayIcon(icon_);
     QObject::connect(tray_, &QSystemTrayIcon::activated, &context_, [this](QSystemTrayIcon::ActivationReason r) { trayActivated(r); });
+    // A click on the icon's notification brings the window back as a click on the icon does.
+    QObject::connect(tray_, &QSystemTrayIcon::messageClicked, &context_, [this] { trayActivated(QSystemTrayIcon::Trigger); });
   }
   const auto end = std::find(data.szTip.begin(), data.szTip.end(), u'\0');
   tray_->setToolTip(toQString(std::u16string(data.szTip.begin(), end)));
@@ -94,6 +99,10 @@ void QtBackend::trayDelete(const NotifyIconData&) {
   tray_->disconnect();
   tray_->deleteLater();
   tray_ = nullptr;
+}
+
+void QtBackend::trayNotify(const std::u16string& title, const std::u16string& text) {
+  if (tray_) tray_->showMessage(toQString(title), toQString(text), icon_);
 }
 
 void QtBackend::trayActivated(QSystemTrayIcon::ActivationReason reason) {
@@ -131,11 +140,20 @@ void QtBackend::startProcess(const std::u16string& commandLine, int) {
 }
 
 void QtBackend::reportError(const std::u16string& title, const std::u16string& message) {
-  // Modeless, so the clock keeps ticking and an alarm still fires while the box is open.
-  auto* box = new QMessageBox(QMessageBox::Warning, toQString(title), toQString(message), QMessageBox::Ok);
-  box->setAttribute(Qt::WA_DeleteOnClose);
-  box->setWindowModality(Qt::NonModal);
-  box->show();
+  // Modeless, so the clock keeps ticking, an alarm still fires and "Stop/Reset" still works
+  // while the box is open. One box at a time: a second report while it is open takes its
+  // place in the same box, brought to the front.
+  if (!message_) {
+    message_ = new QMessageBox(QMessageBox::Warning, toQString(title), toQString(message), QMessageBox::Ok);
+    message_->setAttribute(Qt::WA_DeleteOnClose);
+    message_->setWindowModality(Qt::NonModal);
+  } else {
+    message_->setWindowTitle(toQString(title));
+    message_->setText(toQString(message));
+  }
+  message_->show();
+  message_->raise();
+  message_->activateWindow();
 }
 
 void QtBackend::checkWallClock() {

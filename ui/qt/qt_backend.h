@@ -3,7 +3,9 @@
 
 #include <QElapsedTimer>
 #include <QIcon>
+#include <QMessageBox>
 #include <QObject>
+#include <QPointer>
 #include <QSystemTrayIcon>
 #include <memory>
 #include <optional>
@@ -30,6 +32,7 @@ class QtBackend : public Backend {
   void playSound(const std::u16string& path) override;
   bool trayAdd(const NotifyIconData& data) override;
   void trayDelete(const NotifyIconData& data) override;
+  void trayNotify(const std::u16string& title, const std::u16string& text) override;
   void setForegroundWindow(Handle window) override;
   void startProcess(const std::u16string& commandLine, int showCmd) override;
   std::u16string programFolder() override { return folder_; }
@@ -39,6 +42,8 @@ class QtBackend : public Backend {
   // The icon's activation as Qt reports it, passed on as the mouse message the program knows.
   void trayActivated(QSystemTrayIcon::ActivationReason reason);
   QSystemTrayIcon* trayIcon() const { return tray_; }
+  // The open report of a failed action, if any.
+  QMessageBox* message() const { return message_; }
 
   const QIcon& icon() const { return icon_; }
   // Compares the wall clock with the monotonic one on every second-aligned tick and tells
@@ -58,6 +63,7 @@ class QtBackend : public Backend {
   QIcon icon_;
   QObject context_;  // owns the connections to the tray icon
   QSystemTrayIcon* tray_ = nullptr;
+  QPointer<QMessageBox> message_;
   Handle trayWindow_ = 0;
   QElapsedTimer monotonic_;
   std::optional<qint64> wallAhead_;  // wall-clock ms minus monotonic ms, at the last check

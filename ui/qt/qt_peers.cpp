@@ -264,9 +264,18 @@ class LineEditPeer : public WidgetPeer {
   LineEditPeer(TextBox& box, QWidget* parent, QtBackend& backend)
       : WidgetPeer(box, new QLineEdit(parent), backend), box_(box), edit_(static_cast<QLineEdit*>(widget_)) {
     // textEdited comes from the user only, so the program's own setText is never echoed back.
-    QObject::connect(edit_, &QLineEdit::textEdited, [this](const QString& text) { box_.nativeEdited(fromQString(text)); });
+    QObject::connect(edit_, &QLineEdit::textEdited, [this](const QString& text) { edited(text); });
     update(Prop::ForeColor);
     update(Prop::Caption);
+  }
+
+  // QLineEdit takes a pasted or dropped text whole, line breaks and all; the box keeps one line.
+  void edited(const QString& text) {
+    const std::size_t caret = box_.nativeEdited(fromQString(text), static_cast<std::size_t>(edit_->cursorPosition()));
+    const QString kept = toQString(box_.text());
+    if (kept == text) return;
+    edit_->setText(kept);
+    edit_->setCursorPosition(static_cast<int>(caret));
   }
 
  protected:

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSaveFile>
 #include <QTimer>
 #include <QWidget>
@@ -26,6 +27,9 @@ void StateDump::write() {
       QString caption;
       if (auto* label = qobject_cast<QLabel*>(child)) caption = label->text();
       else if (auto* button = qobject_cast<QAbstractButton*>(child)) caption = button->text();
+      // A box's line breaks shown as \n and \r, so one that got in can be seen.
+      else if (auto* edit = qobject_cast<QLineEdit*>(child))
+        caption = edit->text().replace('\\', QStringLiteral("\\\\")).replace('\n', QStringLiteral("\\n")).replace('\r', QStringLiteral("\\r"));
       else continue;
       text += title + '/' + child->objectName() + ": visible=" + flag(!child->isHidden()) + " text=" +
               caption.replace('\n', ' ') + '\n';

@@ -4,7 +4,9 @@
 #include <mmsystem.h>
 #include <wincodec.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <vector>
 
 #include "ui/win32/resource.h"
@@ -150,7 +152,7 @@ int Win32Backend::run() {
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     // Tab and Shift+Tab between controls, as in a dialog, for every window of ours.
     HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-    if (root && GetClassLongPtrW(root, GCW_ATOM) == formClass_ && IsDialogMessageW(root, &msg)) continue;
+    if (root && (GetClassLongPtrW(root, GCW_ATOM) == formClass_ || root == message_) && IsDialogMessageW(root, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
@@ -202,6 +204,22 @@ void Win32Backend::trayDelete(const NotifyIconData& data) {
   tray_.reset();
 }
 
+void Win32Backend::trayNotify(const std::u16string& title, const std::u16string& text) {
+  if (!tray_) return;
+  // A balloon from the icon; the icon's record itself stays as it was.
+  NOTIFYICONDATAW n = *tray_;
+  n.uFlags = NIF_INFO;
+  n.dwInfoFlags = NIIF_INFO;
+  const auto copy = [](wchar_t* to, std::size_t room, const std::u16string& from) {
+    const std::size_t n = std::min(from.size(), room - 1);
+    for (std::size_t i = 0; i < n; ++i) to[i] = static_cast<wchar_t>(from[i]);
+    to[n] = L'\0';
+  };
+  copy(n.szInfoTitle, std::size(n.szInfoTitle), title);
+  copy(n.szInfo, std::size(n.szInfo), text);
+  Shell_NotifyIconW(NIM_MODIFY, &n);
+}
+
 void Win32Backend::readdTrayIcon(HWND window) {
   if (tray_ && tray_->hWnd == window) Shell_NotifyIconW(NIM_ADD, &*tray_);
 }
@@ -230,10 +248,6 @@ std::u16string Win32Backend::programFolder() {
   path.resize(slash);
   if (path.size() == 2 && path[1] == u':') path += u'\\';  // a drive root keeps its backslash
   return path;
-}
-
-void Win32Backend::reportError(const std::u16string& title, const std::u16string& message) {
-  MessageBoxW(GetActiveWindow(), wide(message), wide(title), MB_OK | MB_ICONWARNING);
 }
 
 std::optional<std::string> Win32Backend::toCodePage(const std::u16string& text) {

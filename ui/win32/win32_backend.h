@@ -20,6 +20,13 @@ namespace ui {
 // WM_MOUSEMOVE, but a real mouse move over the window must never look like a tray click.
 constexpr UINT kTrayCallbackMessage = WM_APP + 1;
 
+// The mouse message a tray callback stands for. A click on the icon's balloon counts as a
+// left click on the icon.
+inline int trayMouseCode(LPARAM lParam) {
+  const UINT code = LOWORD(lParam);
+  return code == NIN_BALLOONUSERCLICK ? WM_LBUTTONUP : static_cast<int>(code);
+}
+
 LRESULT CALLBACK formWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 inline const wchar_t* wide(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
@@ -52,6 +59,7 @@ class Win32Backend : public Backend {
   void playSound(const std::u16string& path) override;
   bool trayAdd(const NotifyIconData& data) override;
   void trayDelete(const NotifyIconData& data) override;
+  void trayNotify(const std::u16string& title, const std::u16string& text) override;
   void setForegroundWindow(Handle window) override { SetForegroundWindow(reinterpret_cast<HWND>(window)); }
   void startProcess(const std::u16string& commandLine, int showCmd) override;
   std::u16string programFolder() override;
@@ -85,6 +93,7 @@ class Win32Backend : public Backend {
   UINT taskbarCreated_ = 0;
   bool comReady_ = false;
   std::optional<NOTIFYICONDATAW> tray_;
+  HWND message_ = nullptr;  // the open report of a failed action (win32_message.cpp)
   std::map<Image, HBITMAP> pictures_;
   std::map<std::tuple<std::u16string, int, bool>, HFONT> fonts_;  // face, height, bold
   std::map<COLORREF, HBRUSH> brushes_;

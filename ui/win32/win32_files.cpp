@@ -1,5 +1,6 @@
 // The alarm file on Windows: whole-file reads, and replacement through a flushed temporary
-// file renamed over the old one, so a crash or a full disk never leaves half a file.
+// file put in place of the old one in one step, so a crash or a full disk never leaves half
+// a file.
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -51,6 +52,42 @@ void removeStaleTemporaries(const std::u16string& path) {
   FindClose(search);
 }
 
+// The file a path really names. Through a symbolic link (a reparse point) that is the link's
+// final target: replacing the link itself would cut it off from the file it stands for.
+// Wine shows a Unix symbolic link as a plain file, but resolves it here all the same, so
+// every existing file is asked for its final path; a file system that cannot tell keeps the
+// path as named, unless it is a link, which is then left alone rather than replaced.
+std::optional<std::u16string> finalPath(const std::u16string& path, DWORD& error) {
+  const DWORD attributes = GetFileAttributesW(wide(path));
+  if (attributes == INVALID_FILE_ATTRIBUTES) return path;  // nothing there yet
+  const bool link = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+  // Opening without FILE_FLAG_OPEN_REPARSE_POINT follows the link; a link to nowhere fails.
+  OwnedHandle target(CreateFileW(wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  std::vector<wchar_t> buffer(MAX_PATH);
+  DWORD n = 0;
+  while (target.valid() && (n = GetFinalPathNameByHandleW(target.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS)) >= buffer.size())
+    buffer.resize(n + 1);
+  if (target.valid() && n > 0) return fromWide(buffer.data(), n);  // "\\?\C:\..."
+  if (!link) return path;
+  error = GetLastError();
+  return std::nullopt;
+}
+
+// Puts the new file in place of the old. ReplaceFileW keeps what the user gave the old file:
+// its attributes (hidden, say), its permissions, its creation time. Where it cannot (a file
+// system without it, a target that vanished in between), a plain rename does the job; the
+// temporary was made with the old file's attributes, so they survive that too.
+bool putInPlace(const std::u16string& temp, const std::u16string& path, bool exists, DWORD& error) {
+  if (exists && ReplaceFileW(wide(path), wide(temp), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+                             nullptr, nullptr))
+    return true;
+  if (MoveFileExW(wide(temp), wide(path), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  error = GetLastError();
+  return false;
+}
+
 }  // namespace
 
 std::optional<std::string> Win32Files::read(const std::u16string& path, std::size_t maxBytes) {
@@ -69,18 +106,26 @@ std::optional<std::string> Win32Files::read(const std::u16string& path, std::siz
   return bytes;
 }
 
-IoResult Win32Files::replace(const std::u16string& path, const std::string& bytes) {
-  // MoveFileEx would happily replace a read-only file; the user marked it so to keep it.
+IoResult Win32Files::replace(const std::u16string& named, const std::string& bytes) {
+  DWORD linkError = ERROR_SUCCESS;
+  const auto resolved = finalPath(named, linkError);
+  if (!resolved) return failure(linkError);
+  // From here on the target: the temporary goes beside it, in its folder and on its volume.
+  const std::u16string& path = *resolved;
+  // A rename would happily replace a read-only file; the user marked it so to keep it.
   const DWORD attributes = GetFileAttributesW(wide(path));
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
     return failure(ERROR_ACCESS_DENIED);
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  const DWORD newAttributes = exists && (attributes & kKept) ? attributes & kKept : FILE_ATTRIBUTE_NORMAL;
 
   removeStaleTemporaries(path);
   std::u16string temp;
   HANDLE created = INVALID_HANDLE_VALUE;
   for (unsigned n = 0; n < 100 && created == INVALID_HANDLE_VALUE; ++n) {
     temp = path + u".tmp-" + ui::fromUtf8(std::to_string(GetCurrentProcessId()) + "-" + std::to_string(n));
-    created = CreateFileW(wide(temp), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    created = CreateFileW(wide(temp), GENERIC_WRITE, 0, nullptr, CREATE_NEW, newAttributes, nullptr);
     if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return failure(GetLastError());
   }
   if (created == INVALID_HANDLE_VALUE) return failure(ERROR_FILE_EXISTS);
@@ -94,10 +139,7 @@ IoResult Win32Files::replace(const std::u16string& path, const std::string& byte
          written == bytes.size() && FlushFileBuffers(file.get()) && file.close();
     if (!ok) error = GetLastError();
   }
-  if (ok && !MoveFileExW(wide(temp), wide(path), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    ok = false;
-    error = GetLastError();
-  }
+  if (ok && !putInPlace(temp, path, exists, error)) ok = false;
   if (ok) return {};
   DeleteFileW(wide(temp));
   return failure(error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT);

@@ -213,7 +213,17 @@ class TextBoxPeer : public ChildPeer {
     const int n = GetWindowTextLengthW(hwnd_);
     std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
     const int got = GetWindowTextW(hwnd_, text.data(), n + 1);
-    box_.nativeEdited(fromWide(text.data(), static_cast<std::size_t>(got)));
+    const std::u16string native = fromWide(text.data(), static_cast<std::size_t>(got));
+    DWORD selectionEnd = 0;
+    SendMessageW(hwnd_, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&selectionEnd));
+    const std::size_t caret = box_.nativeEdited(native, selectionEnd);
+    // The edit control's own paste stops at a line break, but WM_SETTEXT from outside does not.
+    if (box_.text() != native) {
+      settingText_ = true;
+      SetWindowTextW(hwnd_, wide(box_.text()));
+      settingText_ = false;
+      SendMessageW(hwnd_, EM_SETSEL, caret, caret);
+    }
   }
 
   HBRUSH color(HDC dc) override {
@@ -597,7 +607,7 @@ LRESULT FormWindow::message(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (wParam == PBT_APMRESUMEAUTOMATIC) timeChanged();
       return TRUE;
     case kTrayCallbackMessage:
-      form_.nativeTrayMessage(LOWORD(lParam));
+      form_.nativeTrayMessage(trayMouseCode(lParam));
       return 0;
     default:
       if (msg == backend_.taskbarCreatedMessage()) {
