@@ -19,7 +19,8 @@ class Harness {
   Alarm& main() { return ui::form<Alarm>(); }
 
   // The user's actions.
-  void type(const std::u16string& alarmText) { main().txtTime(0).nativeEdited(alarmText); }
+  // The whole box replaced, as by select-all and typing or pasting: the caret ends up at the end.
+  void type(const std::u16string& alarmText) { main().txtTime(0).nativeEdited(alarmText, alarmText.size()); }
   void click(ui::Button& b) { b.raiseClick(); }
   void advance(std::int64_t ms) { backend.advance(ms); }
 
