@@ -47,6 +47,7 @@ void Alarm::Fire() {
   cmdSetAlarm.setCaption(u"Set Alarm");
   cmdSetAlarm.setBackColor(ColorPending);
   TimerNotify.setEnabled(true);
+  ui::app().backend().announce(lblTime.caption());
 }
 
 void Alarm::TimerNotify_Timer() { PlayBeep(); }
