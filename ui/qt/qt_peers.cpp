@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/qt/qt_access.h"
 #include "ui/qt/qt_backend.h"
 #include "ui/qt/qt_look.h"
 
@@ -88,6 +89,7 @@ class QtFormPeer : public FormPeer {
  public:
   QtFormPeer(Form& form, QtBackend& backend) : form_(form), backend_(backend), window_(new FormWindow(form, backend)) {
     if (form.border == Border::None) window_->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setAccessibleRole(window_, form.border == Border::None);
     window_->setWindowTitle(toQString(form.caption));
     if (form.icon == Image::ClockIcon) window_->setWindowIcon(backend.icon());
     window_->setFont(toQFont(form.font));
@@ -427,7 +429,7 @@ class TimerPeer : public Peer {
 std::unique_ptr<FormPeer> createFormPeers(Form& form, QtBackend& backend) {
   auto peer = std::make_unique<QtFormPeer>(form, backend);
   QWidget* window = peer->window();
-  std::vector<std::pair<Control*, QWidget*>> stops;
+  std::vector<std::pair<Control*, QWidget*>> stops, widgets;
   for (Control* c : form.controls()) {
     std::unique_ptr<WidgetPeer> widget;
     switch (c->kind()) {
@@ -443,9 +445,11 @@ std::unique_ptr<FormPeer> createFormPeers(Form& form, QtBackend& backend) {
       case Kind::Timer: c->attachPeer(std::make_unique<TimerPeer>(static_cast<Timer&>(*c), backend)); continue;
     }
     if (c->tabIndex >= 0 && widget->widget()->focusPolicy() != Qt::NoFocus) stops.emplace_back(c, widget->widget());
+    widgets.emplace_back(c, widget->widget());
     c->attachPeer(std::move(widget));
   }
   peer->setTabOrder(std::move(stops));
+  nameControls(widgets);
   return peer;
 }
 
