@@ -333,9 +333,11 @@ class ButtonPeer : public WidgetPeer {
       push_->setText(toLines(button_.caption()));
     } else if (what == Prop::BackColor && button_.graphical) {
       // A graphical button is a flat face in its own colour inside the classic raised edge,
-      // not the theme's button.
+      // not the theme's button. With the keyboard focus the edge turns to the text colour all
+      // round, plain on every face colour the program gives it.
       push_->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: %2; border: 2px solid;"
                                           " border-color: palette(light) palette(shadow) palette(shadow) palette(light); }"
+                                          "QPushButton:focus { border-color: %2; }"
                                           "QPushButton:pressed { border-color: palette(shadow) palette(light) palette(light) palette(shadow); }")
                                .arg(css(button_.backColor()), css(SysButtonText)));
     }
