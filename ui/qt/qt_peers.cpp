@@ -292,6 +292,9 @@ class TextEditPeer : public WidgetPeer {
       : WidgetPeer(box, new QPlainTextEdit(parent), backend), box_(box), edit_(static_cast<QPlainTextEdit*>(widget_)) {
     edit_->setVerticalScrollBarPolicy(box.verticalScrollBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     edit_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab goes on to the next control, as in a Windows dialog, instead of trapping the
+    // keyboard in the box.
+    edit_->setTabChangesFocus(true);
     QObject::connect(edit_, &QPlainTextEdit::textChanged, [this] { box_.nativeEdited(fromLines(edit_->toPlainText())); });
     update(Prop::ForeColor);
     update(Prop::Caption);
