@@ -108,6 +108,19 @@ def tab_to(win, name, limit=8):
     return until(lambda: focused_is(win, name), 2)
 
 
+def tray_icon(title):
+    """The centre of the program's icon inside the tray's panel: its small window of its own."""
+    out = lambda *args: subprocess.run(["xdotool", *args], capture_output=True, text=True).stdout
+    main = out("search", "--name", "^%s$" % title).split()
+    for w in out("search", "--class", "^Tollora$").split():
+        if w in main:
+            continue
+        geometry = dict(line.split("=") for line in out("getwindowgeometry", "--shell", w).split())
+        if int(geometry["WIDTH"]) >= 16 and int(geometry["HEIGHT"]) >= 16:
+            return int(geometry["X"]) + int(geometry["WIDTH"]) // 2, int(geometry["Y"]) + int(geometry["HEIGHT"]) // 2
+    return None
+
+
 def on_showing(event):
     if event.detail1:
         try:
@@ -192,6 +205,24 @@ def main():
     pump()
     notes = [e for e in events if e[1] == "notification"]
     check(len(notes) == 1, "and only once", notes)
+
+    # The exit confirmation from the tray icon's right click: a dialog whose question is read.
+    icon = tray_icon(title)
+    if check(icon is not None, "the tray icon is there"):
+        x, y = icon
+        subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "3"], check=True)
+        alert = until(lambda: window("Alert"))
+        if check(alert is not None and alert.getRoleName() == "dialog", "a right click opens the \"Alert\" dialog",
+                 alert.getRoleName() if alert else None):
+            labels = until(lambda: {c.name for c in children(alert) if c.getRoleName() == "label"}
+                           if len(children(alert)) and control(alert, "push button", "Yes") else None)
+            check(labels == {"Alert!", "Are Your Sure You Want To Exit?."}, "the Alert reads its heading and question", labels)
+            buttons = {c.name for c in children(alert) if c.getRoleName() == "push button" and "showing" in states(c)}
+            check(buttons == {"Yes", "No"}, "with \"Yes\" and \"No\"", buttons)
+            focus_x_window("Alert")
+            check(until(lambda: focused_is(alert, "No")), "the focus starts on \"No\"")
+            keys("space")
+            check(until(lambda: window("Alert") is None), "Space on \"No\" closes it")
 
     print("a11y: %d passed, %d failed" % (passed, failed), flush=True)
 
