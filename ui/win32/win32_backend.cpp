@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ui/win32/resource.h"
+#include "ui/win32/win32_access.h"
 
 namespace ui {
 
@@ -235,6 +236,8 @@ std::u16string Win32Backend::programFolder() {
 void Win32Backend::reportError(const std::u16string& title, const std::u16string& message) {
   MessageBoxW(GetActiveWindow(), wide(message), wide(title), MB_OK | MB_ICONWARNING);
 }
+
+void Win32Backend::announce(const std::u16string& text) { ui::announce(text, instance_); }
 
 std::optional<std::string> Win32Backend::toCodePage(const std::u16string& text) {
   if (text.empty()) return std::string();
