@@ -1,6 +1,11 @@
 // How screen readers on Windows read the program, through the system's own accessibility
 // objects for native controls (oleacc): a control is named by its text, an edit box by the
 // static text just before it in creation order.
+//
+// The clock label's SetWindowText raises EVENT_OBJECT_NAMECHANGE every second, as every text
+// change of a window does. That is left alone: screen readers speak a name change only for the
+// object with the focus, and a static text never takes it, so the ticking is not spoken. The
+// alarm is, once, through announce().
 #pragma once
 
 #include "ui/win32/win32_backend.h"
