@@ -164,7 +164,7 @@ def main():
     for _ in range(4):
         keys("Tab")
         before = walk[-1] if walk else "Set Alarm"
-        f = until(lambda: focused(main) if focused(main) and focused(main).name != before else None, 3)
+        f = until(lambda: focused(main) if focused(main) and focused(main).name != before else None, 5)
         walk.append(f.name if f else None)
     check(walk == ["Alarm time", "Minimize To Tray", "About", "Set Alarm"],
           "Tab walks the alarm box, Minimize To Tray, About and back to Set Alarm", walk)
@@ -190,7 +190,7 @@ def main():
     # An alarm typed and left to fire while the window is hidden in the tray: spoken once.
     focus_x_window(title)
     check(tab_to(main, "Alarm time"), "Tab reaches the alarm box")
-    alarm = subprocess.run(["date", "-d", "+6 sec", "+%m/%d/%Y %-I:%M:%S %p"], capture_output=True, text=True,
+    alarm = subprocess.run(["date", "-d", "+12 sec", "+%m/%d/%Y %-I:%M:%S %p"], capture_output=True, text=True,
                            env=dict(os.environ, LC_ALL="C")).stdout.strip()
     keys("ctrl+a")
     type_text(alarm)
@@ -199,7 +199,7 @@ def main():
     keys("space")
     check(until(lambda: window(title) is None, 5), "Space on \"Minimize To Tray\" hides the window")
     spoken = lambda: [e for e in events if e[1:] == ("notification", "Time's Up!")]
-    check(until(spoken, 15), "the alarm is announced as a notification \"Time's Up!\" with the window hidden",
+    check(until(spoken, 25), "the alarm is announced as a notification \"Time's Up!\" with the window hidden",
           events[-5:])
     time.sleep(3)  # time for a second announcement, were there one: the beeps go on meanwhile
     pump()
