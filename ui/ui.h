@@ -99,8 +99,9 @@ class Control {
   int tabIndex = -1;  // -1: takes no focus (labels, timers)
   std::u16string toolTip;
   Cursor cursor = Cursor::Default;
-  // What a screen reader calls the control; empty: its caption. A text box has no caption of
-  // its own, so one the user fills in needs this (its tooltip becomes the description).
+  // What a screen reader calls a text box, which has no caption of its own; its tooltip is the
+  // description. Empty: the label just before it in tab order, if any, names it. Other
+  // controls are read by their captions.
   std::u16string accessibleName;
 
   bool visible() const { return visible_; }
