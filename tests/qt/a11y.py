@@ -1,6 +1,9 @@
-# Reads the running program through the desktop's accessibility bus, as a screen reader does,
-# and works it with the keyboard alone. Started by a11y.sh inside its own session bus, with the
-# program already running on $DISPLAY; prints one PASS/FAIL line per check.
+# Reads the program through the desktop's accessibility bus, as a screen reader does, and works
+# it with the keyboard alone. Started by a11y.sh inside its own session bus and X display:
+#
+#   a11y.py <path of tollora>
+#
+# prints one PASS/FAIL line per check.
 import os
 import subprocess
 import sys
@@ -125,12 +128,15 @@ def on_showing(event):
     if event.detail1:
         try:
             events.append((time.time(), event.source.getRoleName(), event.source.name))
-        except Exception:
+        except Exception:  # gone again already
             pass
 
 
-def main():
+def main(program):
+    # Listening before the program starts, as a screen reader started with the desktop does:
+    # Qt 6.4 learns of a listener that registers later only now and then.
     pyatspi.Registry.registerEventListener(on_showing, "object:state-changed:showing")
+    pump()
     title = "Tollora v1.1"
     main = until(lambda: window(title), 15)
     if not check(main is not None, "the main window is on the accessibility bus"):
@@ -200,7 +206,7 @@ def main():
     check(until(lambda: window(title) is None, 5), "Space on \"Minimize To Tray\" hides the window")
     spoken = lambda: [e for e in events if e[1:] == ("notification", "Time's Up!")]
     check(until(spoken, 25), "the alarm is announced as a notification \"Time's Up!\" with the window hidden",
-          events[-5:])
+          (events[-5:], alarm, [(c.getRoleName(), c.name) for c in children(children(application())[0])]))
     time.sleep(3)  # time for a second announcement, were there one: the beeps go on meanwhile
     pump()
     notes = [e for e in events if e[1] == "notification"]
@@ -224,9 +230,35 @@ def main():
             keys("space")
             check(until(lambda: window("Alert") is None), "Space on \"No\" closes it")
 
-    print("a11y: %d passed, %d failed" % (passed, failed), flush=True)
+        # And out with the keyboard: "Yes" is a Tab away from "No". Here the icon often misses
+        # the first click after the dialog has closed (not seen outside this run, and not
+        # explained); the test clicks again, as a user would.
+        alert = None
+        for _ in range(3):
+            subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "3"], check=True)
+            alert = until(lambda: window("Alert") if window("Alert") and control(window("Alert"), "push button", "Yes") else None, 3)
+            if alert:
+                break
+        if check(alert is not None, "the Alert opens again", [(w.getRoleName(), w.name) for w in children(application())]):
+            focus_x_window("Alert")
+            check(tab_to(alert, "Yes"), "Tab reaches \"Yes\"")
+            keys("space")
+            check(until(lambda: program.poll() is not None, 10), "Space on \"Yes\" ends the program")
+
 
 
 if __name__ == "__main__":
-    main()
+    program = subprocess.Popen([sys.argv[1]], stdout=open(sys.argv[2], "w"), stderr=subprocess.STDOUT)
+    try:
+        main(program)
+        # The checks end the program with "Yes": it ends cleanly.
+        try:
+            check(program.wait(10) == 0, "the program ends with status 0", program.returncode)
+        except subprocess.TimeoutExpired:
+            check(False, "the program ends after \"Yes\"")
+    finally:
+        if program.poll() is None:
+            program.kill()
+            program.wait()
+    print("a11y: %d passed, %d failed" % (passed, failed), flush=True)
     sys.exit(1 if failed or not passed else 0)
