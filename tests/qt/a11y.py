@@ -133,8 +133,9 @@ def on_showing(event):
 
 
 def main(program):
-    # Listening before the program starts, as a screen reader started with the desktop does:
-    # Qt 6.4 learns of a listener that registers later only now and then.
+    # Listening before the program starts, as a screen reader started with the desktop does.
+    # A listener registered after the program had started got none of its events in some runs
+    # here (Qt 6.4's bridge learning of it late, it seems).
     pyatspi.Registry.registerEventListener(on_showing, "object:state-changed:showing")
     pump()
     title = "Tollora v1.1"
