@@ -10,6 +10,19 @@ namespace {
 // Clear of the controls' ids (from 100) and of IDOK/IDCANCEL.
 constexpr int kAnnouncerId = 99;
 
+// The visible static text of `window` that shows `text`, if any.
+HWND labelShowing(HWND window, const std::u16string& text) {
+  for (HWND w = GetWindow(window, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    wchar_t name[16];
+    if (!(GetWindowLongW(w, GWL_STYLE) & WS_VISIBLE) || !GetClassNameW(w, name, 16) || _wcsicmp(name, L"Static") != 0) continue;
+    const int n = GetWindowTextLengthW(w);
+    std::wstring caption(static_cast<std::size_t>(n) + 1, L'\0');
+    caption.resize(static_cast<std::size_t>(GetWindowTextW(w, caption.data(), n + 1)));
+    if (fromWide(caption.data(), caption.size()) == text) return w;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 void addNameLabel(HWND form, const Control& control, HINSTANCE instance) {
@@ -33,6 +46,11 @@ void describe(HWND control, const std::u16string& description) {
 void announce(const std::u16string& text, HINSTANCE instance) {
   if (app().forms().empty()) return;
   HWND main = reinterpret_cast<HWND>(app().forms().front()->hWnd());
+  // Pointing at what is on show leaves no second copy of the text for a reader to find later.
+  if (HWND label = labelShowing(main, text)) {
+    NotifyWinEvent(EVENT_SYSTEM_ALERT, label, OBJID_CLIENT, CHILDID_SELF);
+    return;
+  }
   HWND speaker = GetDlgItem(main, kAnnouncerId);
   if (speaker) {
     SetWindowTextW(speaker, wide(text));

@@ -21,8 +21,8 @@ void addNameLabel(HWND form, const Control& control, HINSTANCE instance);
 void describe(HWND control, const std::u16string& description);
 
 // Raises EVENT_SYSTEM_ALERT for a text, so a screen reader speaks it once whatever window is
-// in front. The alert comes from a zero-sized static text of the main window that holds the
-// text, since the event names an object and a screen reader reads that object's name.
+// in front. The event names an object, whose name the screen reader reads: the main window's
+// label that shows the text when there is one, else a zero-sized static text kept for this.
 void announce(const std::u16string& text, HINSTANCE instance);
 
 }  // namespace ui
