@@ -54,6 +54,7 @@ void Alarm::Fire() {
   TimerNotify.setEnabled(true);
   // Hidden in the notification area, the window shows none of this: the icon tells.
   if (!visible()) ui::app().backend().trayNotify(u"Time's Up!", txtTime(0).text());
+  ui::app().backend().announce(lblTime.caption());
 }
 
 void Alarm::TimerNotify_Timer() { PlayBeep(); }

@@ -43,6 +43,7 @@ Alarm::Alarm() : ui::Form(u"Tollora v1.1") {
   alarmText.font = kButtonFont;
   alarmText.tabIndex = 2;
   alarmText.toolTip = u"Set Date/Time Here - Format Example 01/11/2022 1:11:01 PM";
+  alarmText.accessibleName = u"Alarm time";
 
   cmdMin.graphical = true;
   cmdMin.setCaption(u"Minimize To Tray");

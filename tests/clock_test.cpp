@@ -81,6 +81,7 @@ TEST(Trigger, FiresWhenTheLabelShowsTheAlarmTextWhetherSetOrNot) {
     h.advance(1500);
     h.type(h.clockTextIn(3));
     if (pressSet) h.click(h.main().cmdSetAlarm);
+    EXPECT_TRUE(h.backend.announcements.empty());
     const auto alarm = h.main().txtTime(0).text();
     ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired() || h.label() == alarm; }, 5000));
     EXPECT_TRUE(h.fired()) << "fires at the tick that shows the text";
@@ -94,6 +95,8 @@ TEST(Trigger, FiresWhenTheLabelShowsTheAlarmTextWhetherSetOrNot) {
     EXPECT_FALSE(m.TimerTime.enabled());
     h.advance(5000);
     EXPECT_EQ(h.label(), u"Time's Up!") << "the label no longer follows the clock";
+    // Spoken once, not again with every beep or check while it rings.
+    EXPECT_EQ(h.backend.announcements, std::vector<std::u16string>{u"Time's Up!"});
   }
 }
 

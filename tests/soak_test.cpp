@@ -33,7 +33,9 @@ TEST(Soak, AWeekOfAlarmsEachFiresOnceAtItsSecondAndMemoryStaysFlat) {
     h.click(m.cmdReset);
     h.advance(1500);
     doubles += h.fired();
+    ASSERT_EQ(h.backend.announcements.size(), 1u) << "alarm " << i << " announced other than once";
     h.backend.sounds.clear();
+    h.backend.announcements.clear();
     if (i == alarms / 7) heapAfterDay1 = mallinfo2().uordblks;
   }
   EXPECT_EQ(late, 0) << "alarms that fired outside their second";

@@ -99,6 +99,10 @@ class Control {
   int tabIndex = -1;  // -1: takes no focus (labels, timers)
   std::u16string toolTip;
   Cursor cursor = Cursor::Default;
+  // What a screen reader calls a text box, which has no caption of its own; its tooltip is the
+  // description. Empty: the label just before it in tab order, if any, names it. Other
+  // controls are read by their captions.
+  std::u16string accessibleName;
 
   bool visible() const { return visible_; }
   void setVisible(bool v);
@@ -425,6 +429,10 @@ class Backend {
 
   // Tells the user something went wrong; the program keeps running.
   virtual void reportError(const std::u16string& title, const std::u16string& message) = 0;
+
+  // Has a screen reader speak `text` once, whether or not the program's window is in front.
+  // Nothing happens without a screen reader.
+  virtual void announce(const std::u16string& text) { (void)text; }
 
   virtual FileSystem& files() = 0;
   // The platform's 8-bit text code page (the ANSI code page on Windows, UTF-8 elsewhere).

@@ -8,6 +8,10 @@
 // rectangle) into the request folder and waits for <name>.done.
 #include <windows.h>
 #include <commctrl.h>
+// The accessibility GUIDs defined here: the import library resolves IID_IAccessible to a
+// thunk under Wine.
+#include <initguid.h>
+#include <oleacc.h>
 #include <psapi.h>
 
 #include <algorithm>
@@ -32,13 +36,16 @@ void check(bool ok, const std::string& what, const std::string& detail = {}) {
   std::fflush(stdout);
 }
 
-// Polls until `done` holds or the limit passes; never a fixed sleep.
+// Polls until `done` holds or the limit passes; never a fixed sleep. Messages are dispatched
+// meanwhile: accessibility events arrive as messages.
 bool waitFor(const std::function<bool()>& done, DWORD limitMs = kLimitMs) {
   const ULONGLONG end = GetTickCount64() + limitMs;
   for (;;) {
     if (done()) return true;
     if (GetTickCount64() > end) return false;
-    Sleep(50);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
   }
 }
 
@@ -97,6 +104,144 @@ std::vector<std::wstring> tabOrder(HWND window) {
     if (GetNextDlgTabItem(window, w, FALSE) == first) break;
   }
   return order;
+}
+
+// Any child, shown or hidden, of a window class whose text is `text` (any text when null).
+HWND anyChild(HWND parent, const wchar_t* windowClass, bool shown) {
+  for (HWND w = GetWindow(parent, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
+    if (_wcsicmp(classOf(w).c_str(), windowClass) == 0 && ((GetWindowLongW(w, GWL_STYLE) & WS_VISIBLE) != 0) == shown) return w;
+  return nullptr;
+}
+
+// --- what a screen reader reads, through the system's accessibility objects ---------------
+
+struct Accessible {
+  std::wstring name;
+  long role = -1;
+  long state = -1;
+  bool ok = false;
+};
+
+VARIANT self() {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_I4;
+  v.lVal = CHILDID_SELF;
+  return v;
+}
+
+Accessible readAccessible(IAccessible* a, VARIANT child = self()) {
+  Accessible r;
+  if (!a) return r;
+  r.ok = true;
+  BSTR name = nullptr;
+  if (a->get_accName(child, &name) == S_OK && name) r.name.assign(name, SysStringLen(name));
+  SysFreeString(name);
+  VARIANT v;
+  VariantInit(&v);
+  if (SUCCEEDED(a->get_accRole(child, &v)) && v.vt == VT_I4) r.role = v.lVal;
+  VariantClear(&v);
+  if (SUCCEEDED(a->get_accState(child, &v)) && v.vt == VT_I4) r.state = v.lVal;
+  VariantClear(&v);
+  return r;
+}
+
+Accessible readWindow(HWND w, LONG object = OBJID_CLIENT) {
+  IAccessible* a = nullptr;
+  if (!w || FAILED(AccessibleObjectFromWindow(w, static_cast<DWORD>(object), IID_IAccessible, reinterpret_cast<void**>(&a))))
+    return {};
+  Accessible r = readAccessible(a);
+  a->Release();
+  return r;
+}
+
+// The accessible children of a window's client area, as a screen reader walks them.
+std::vector<Accessible> readChildren(HWND w) {
+  std::vector<Accessible> out;
+  IAccessible* a = nullptr;
+  if (!w || FAILED(AccessibleObjectFromWindow(w, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, reinterpret_cast<void**>(&a))))
+    return out;
+  long count = 0;
+  a->get_accChildCount(&count);
+  std::vector<VARIANT> children(static_cast<std::size_t>(count));
+  long got = 0;
+  if (count > 0 && SUCCEEDED(AccessibleChildren(a, 0, count, children.data(), &got))) {
+    for (long i = 0; i < got; ++i) {
+      VARIANT& c = children[static_cast<std::size_t>(i)];
+      // A child window comes as its window-level object, which Wine's oleacc leaves blank;
+      // what a reader says of it is its client object, as for a window of its own.
+      IOleWindow* child = nullptr;
+      HWND hwnd = nullptr;
+      if (c.vt == VT_DISPATCH && c.pdispVal &&
+          SUCCEEDED(c.pdispVal->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&child)))) {
+        child->GetWindow(&hwnd);
+        child->Release();
+        out.push_back(readWindow(hwnd));
+      } else if (c.vt == VT_I4) {
+        out.push_back(readAccessible(a, c));
+      }
+      VariantClear(&c);
+    }
+  }
+  a->Release();
+  return out;
+}
+
+bool readable(const std::vector<Accessible>& items, const std::wstring& name) {
+  for (auto& i : items)
+    if (i.name == name && !(i.state & STATE_SYSTEM_INVISIBLE)) return true;
+  return false;
+}
+
+// Names of EVENT_SYSTEM_ALERT objects raised by the program, as a screen reader hears them.
+std::vector<std::wstring> alerts;
+void CALLBACK onAlert(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG childId, DWORD, DWORD) {
+  IAccessible* a = nullptr;
+  VARIANT child;
+  VariantInit(&child);
+  std::wstring name = L"<unreadable>";
+  if (SUCCEEDED(AccessibleObjectFromEvent(window, static_cast<DWORD>(object), static_cast<DWORD>(childId), &a, &child)) && a) {
+    name = readAccessible(a, child).name;
+    a->Release();
+  }
+  VariantClear(&child);
+  alerts.push_back(name);
+}
+
+// --- the keyboard, through the system's input queue ------------------------------------------
+
+void press(WORD key) {
+  INPUT input[2] = {};
+  input[0].type = INPUT_KEYBOARD;
+  input[0].ki.wVk = key;
+  input[1] = input[0];
+  input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, input, sizeof(INPUT));
+}
+
+HWND focusIn(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+bool focusIsOn(HWND window, const wchar_t* text) {
+  HWND f = focusIn(window);
+  return f && GetAncestor(f, GA_ROOT) == window && textOf(f) == text;
+}
+
+// Presses Tab until the control with `text` has the focus.
+bool tabTo(HWND window, const wchar_t* text) {
+  for (int i = 0; i < 8; ++i) {
+    if (waitFor([&] { return focusIsOn(window, text); }, 500)) return true;
+    press(VK_TAB);
+  }
+  return waitFor([&] { return focusIsOn(window, text); }, 2000);
+}
+
+bool toFront(HWND window) {
+  SetForegroundWindow(window);
+  return waitFor([&] { return GetForegroundWindow() == window; }, 5000);
 }
 
 bool click(HWND parent, const wchar_t* caption) {
@@ -279,6 +424,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   const std::wstring folder = argv[1], requests = argv[2];
   if (argc > 3 && std::wstring(argv[3]) == L"link") return saveThroughLink(folder);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   const std::wstring iniPath = folder + L"\\alarm.ini";
   DeleteFileW(iniPath.c_str());
 
@@ -288,6 +434,8 @@ int wmain(int argc, wchar_t** argv) {
   HWND main = nullptr;
   check(waitFor([&] { return (main = topLevel(L"Tollora v1.1")) && IsWindowVisible(main); }), "main window \"Tollora v1.1\" shows");
   const ULONGLONG shown = GetTickCount64();
+  HWINEVENTHOOK alertHook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, nullptr, onAlert,
+                                            program.process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
   std::printf("figure: start-up to visible window %llu ms\n", shown - started);
 
   // With no alarm file the alarm is empty: the first check, 2.5 s in, asks for one.
@@ -333,6 +481,11 @@ int wmain(int argc, wchar_t** argv) {
   check(child(main, L"Button", L"Stop/Reset") && !child(main, L"Button", L"Set Alarm"),
         "\"Stop/Reset\" replaces \"Set Alarm\"");
   check(screenshot(requests, L"fired", main), "screenshot of the fired alarm");
+  // Spoken once: an alert whose object reads "Time's Up!", and none again while it beeps on.
+  check(waitFor([&] { return !alerts.empty(); }, 5000) && alerts.front() == L"Time's Up!",
+        "the alarm raises an alert that reads \"Time's Up!\"", alerts.empty() ? "none" : narrow(alerts.front()));
+  waitFor([] { return alerts.size() > 1; }, 2500);
+  check(alerts.size() == 1, "the alert is raised once", std::to_string(alerts.size()));
 
   check(click(main, L"Stop/Reset"), "click \"Stop/Reset\"");
   check(waitFor([&] { return child(main, L"Button", L"Set Alarm") && !child(main, L"Button", L"Stop/Reset"); }),
@@ -348,6 +501,49 @@ int wmain(int argc, wchar_t** argv) {
   check(waitFor([&] { return child(main, L"Button", L"Alarm Set") != nullptr; }), "the button reads \"Alarm Set\"");
   const std::vector<std::wstring> expectedTabs{L"Alarm Set", L"<edit>", L"Minimize To Tray", L"About"};
   check(tabOrder(main) == expectedTabs, "Tab walks Set Alarm, the alarm box, Minimize To Tray, About");
+
+  // What a screen reader reads of the main window.
+  {
+    // Wine's window-level object answers nothing yet; its client object carries the caption.
+    const Accessible frame = readWindow(main);
+    check(frame.name == L"Tollora v1.1", "the main window reads as \"Tollora v1.1\"", narrow(frame.name));
+    const Accessible alarmBox = readWindow(box);
+    check(alarmBox.name == L"Alarm time" && alarmBox.role == ROLE_SYSTEM_TEXT && !(alarmBox.state & STATE_SYSTEM_INVISIBLE),
+          "the alarm box reads as text \"Alarm time\"", narrow(alarmBox.name) + " role " + std::to_string(alarmBox.role));
+    const Accessible clockLabel = readWindow(clock);
+    check(clockLabel.name == textOf(clock), "the clock reads the time", narrow(clockLabel.name));
+    std::string unnamed;
+    int shown = 0;
+    for (const Accessible& c : readChildren(main)) {
+      if (c.state == -1 || (c.state & STATE_SYSTEM_INVISIBLE)) continue;
+      ++shown;
+      if (c.name.empty()) unnamed += std::to_string(c.role) + " ";
+    }
+    check(shown >= 5 && unnamed.empty(), "every control on show has a name",
+          std::to_string(shown) + " shown, unnamed roles " + unnamed);
+    const Accessible reset = readWindow(anyChild(main, L"Button", false));
+    const Accessible backup = readWindow(anyChild(main, L"Edit", false));
+    check(reset.name == L"Stop/Reset" && (reset.state & STATE_SYSTEM_INVISIBLE) && backup.ok && (backup.state & STATE_SYSTEM_INVISIBLE),
+          "the hidden \"Stop/Reset\" and backup box read as invisible", narrow(reset.name));
+  }
+
+  // The keyboard alone: Tab to "About", Space opens it; Tab leaves the note; Space on "Close".
+  check(toFront(main), "the main window comes to the front");
+  check(tabTo(main, L"About"), "Tab reaches \"About\"");
+  press(VK_SPACE);
+  HWND keyAbout = nullptr;
+  check(waitFor([&] { return (keyAbout = topLevel(L"About")) && IsWindowVisible(keyAbout); }), "Space on \"About\" opens it");
+  if (keyAbout) {
+    const Accessible note = readWindow(anyChild(keyAbout, L"Edit", true));
+    check(note.name == L"Alarm v1.1: brenlow@example.org", "the note is named by the line above it", narrow(note.name));
+    toFront(keyAbout);
+    check(waitFor([&] { HWND f = focusIn(keyAbout); return f && classOf(f) == L"Edit"; }), "the focus starts in the note");
+    press(VK_TAB);
+    check(waitFor([&] { return focusIsOn(keyAbout, L"Other Projects By: Brenlow"); }), "Tab leaves the note for the next button");
+    check(tabTo(keyAbout, L"Close"), "Tab reaches \"Close\"");
+    press(VK_SPACE);
+    check(waitFor([&] { return !topLevel(L"About"); }), "Space on \"Close\" closes it");
+  }
 
   // A pasted second line never reaches the box. The edit control's own paste stops at a line
   // feed, but not at a lone carriage return, and WM_SETTEXT from outside stops at nothing.
@@ -445,8 +641,16 @@ int wmain(int argc, wchar_t** argv) {
   check(waitFor([&] { return child(alert, L"Static", L"Are Your Sure You Want To Exit?.") != nullptr; }),
         "the Alert asks \"Are Your Sure You Want To Exit?.\"");
   check(child(alert, L"Button", L"Yes") && child(alert, L"Button", L"No"), "the Alert offers \"Yes\" and \"No\"");
-  check(click(alert, L"No"), "click \"No\"");
-  check(waitFor([&] { return !topLevel(L"Alert"); }) && IsWindow(main), "\"No\" closes the Alert and the program stays");
+  {
+    const Accessible frame = readWindow(alert);
+    const std::vector<Accessible> items = readChildren(alert);
+    check(frame.name == L"Alert" && readable(items, L"Alert!") && readable(items, L"Are Your Sure You Want To Exit?.") &&
+              readable(items, L"Yes") && readable(items, L"No"),
+          "a screen reader reads the Alert, its question and its answers", narrow(frame.name) + " with " + std::to_string(items.size()));
+  }
+  check(toFront(alert) && waitFor([&] { return focusIsOn(alert, L"No"); }), "the focus starts on \"No\"");
+  press(VK_SPACE);
+  check(waitFor([&] { return !topLevel(L"Alert"); }) && IsWindow(main), "Space on \"No\" closes the Alert and the program stays");
 
   check(click(main, L"About"), "click \"About\"");
   HWND about = nullptr;
@@ -459,6 +663,7 @@ int wmain(int argc, wchar_t** argv) {
   check(waitFor([&] { return (alert = topLevel(L"Alert")) && child(alert, L"Button", L"Yes"); }), "the Alert again");
   check(click(alert, L"Yes"), "click \"Yes\"");
   check(program.exited(kLimitMs) && program.exitCode() == 0, "\"Yes\" ends the program", std::to_string(program.exitCode()));
+  UnhookWinEvent(alertHook);
   program.close();
 
   // The saved alarm comes back on the next start; closing the window ends the program.

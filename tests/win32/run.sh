@@ -49,7 +49,7 @@ listing=$(unzip -Z1 "$zip" 2>/dev/null | sort | tr '\n' ' ')
 echo "figure: tollora.exe $(stat -c %s "$exe") bytes, zip $(stat -c %s "$zip") bytes"
 
 driver=$work/driver.exe
-if x86_64-w64-mingw32-g++ -std=c++20 -Os -s -municode -static -Wall -Wextra -o "$driver" tests/win32/driver.cpp -lpsapi 2>"$work/driver.log"; then
+if x86_64-w64-mingw32-g++ -std=c++20 -Os -s -municode -static -Wall -Wextra -o "$driver" tests/win32/driver.cpp -lpsapi -loleacc -loleaut32 -lole32 -luuid 2>"$work/driver.log"; then
   pass "the driver builds"
 else
   fail "the driver builds"; cat "$work/driver.log"; summary; exit 1

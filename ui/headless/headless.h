@@ -54,6 +54,7 @@ class HeadlessBackend : public Backend {
   std::vector<std::pair<std::u16string, int>> processes;
   std::vector<std::pair<std::u16string, std::u16string>> errors;  // (title, message)
   std::vector<Handle> destroyedWindows;  // in the order the windows went away
+  std::vector<std::u16string> announcements;
   bool quitCalled = false;
   bool trayIconShown() const;
 
@@ -88,6 +89,7 @@ class HeadlessBackend : public Backend {
   void reportError(const std::u16string& title, const std::u16string& message) override {
     errors.emplace_back(title, message);
   }
+  void announce(const std::u16string& text) override { announcements.push_back(text); }
   FileSystem& files() override { return fileSystem ? *fileSystem : posixFiles_; }
   std::optional<std::string> toCodePage(const std::u16string& text) override;
   std::u16string fromCodePage(const std::string& bytes) override;

@@ -31,6 +31,7 @@ constexpr qint64 kClockJumpMs = 2000;
 QtBackend::QtBackend(std::u16string programFolder) : folder_(std::move(programFolder)) {
   initResources();
   installFontSubstitutes();
+  installAccessibleRoles();
   if (folder_.empty()) folder_ = posixProgramFolder();
   icon_ = clockIcon();
   QGuiApplication::setWindowIcon(icon_);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ui/posix/posix_files.h"
+#include "ui/qt/qt_access.h"
 #include "ui/qt/qt_sound.h"
 #include "ui/ui.h"
 
@@ -37,6 +38,7 @@ class QtBackend : public Backend {
   void startProcess(const std::u16string& commandLine, int showCmd) override;
   std::u16string programFolder() override { return folder_; }
   void reportError(const std::u16string& title, const std::u16string& message) override;
+  void announce(const std::u16string& text) override { announcer_.announce(text); }
   FileSystem& files() override { return files_; }
 
   // The icon's activation as Qt reports it, passed on as the mouse message the program knows.
@@ -69,6 +71,7 @@ class QtBackend : public Backend {
   std::optional<qint64> wallAhead_;  // wall-clock ms minus monotonic ms, at the last check
   std::vector<QWidget*> windows_;
   std::unique_ptr<StateDump> dump_;
+  Announcer announcer_;
 };
 
 }  // namespace ui::qt

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/qt/qt_access.h"
 #include "ui/qt/qt_backend.h"
 #include "ui/qt/qt_look.h"
 
@@ -88,6 +89,7 @@ class QtFormPeer : public FormPeer {
  public:
   QtFormPeer(Form& form, QtBackend& backend) : form_(form), backend_(backend), window_(new FormWindow(form, backend)) {
     if (form.border == Border::None) window_->setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setAccessibleRole(window_, form.border == Border::None);
     window_->setWindowTitle(toQString(form.caption));
     if (form.icon == Image::ClockIcon) window_->setWindowIcon(backend.icon());
     window_->setFont(toQFont(form.font));
@@ -299,6 +301,9 @@ class TextEditPeer : public WidgetPeer {
       : WidgetPeer(box, new QPlainTextEdit(parent), backend), box_(box), edit_(static_cast<QPlainTextEdit*>(widget_)) {
     edit_->setVerticalScrollBarPolicy(box.verticalScrollBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     edit_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab goes on to the next control, as in a Windows dialog, instead of trapping the
+    // keyboard in the box.
+    edit_->setTabChangesFocus(true);
     QObject::connect(edit_, &QPlainTextEdit::textChanged, [this] { box_.nativeEdited(fromLines(edit_->toPlainText())); });
     update(Prop::ForeColor);
     update(Prop::Caption);
@@ -340,9 +345,11 @@ class ButtonPeer : public WidgetPeer {
       push_->setText(toLines(button_.caption()));
     } else if (what == Prop::BackColor && button_.graphical) {
       // A graphical button is a flat face in its own colour inside the classic raised edge,
-      // not the theme's button.
+      // not the theme's button. With the keyboard focus the edge turns to the text colour all
+      // round, plain on every face colour the program gives it.
       push_->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: %2; border: 2px solid;"
                                           " border-color: palette(light) palette(shadow) palette(shadow) palette(light); }"
+                                          "QPushButton:focus { border-color: %2; }"
                                           "QPushButton:pressed { border-color: palette(shadow) palette(light) palette(light) palette(shadow); }")
                                .arg(css(button_.backColor()), css(SysButtonText)));
     }
@@ -436,7 +443,7 @@ class TimerPeer : public Peer {
 std::unique_ptr<FormPeer> createFormPeers(Form& form, QtBackend& backend) {
   auto peer = std::make_unique<QtFormPeer>(form, backend);
   QWidget* window = peer->window();
-  std::vector<std::pair<Control*, QWidget*>> stops;
+  std::vector<std::pair<Control*, QWidget*>> stops, widgets;
   for (Control* c : form.controls()) {
     std::unique_ptr<WidgetPeer> widget;
     switch (c->kind()) {
@@ -452,9 +459,11 @@ std::unique_ptr<FormPeer> createFormPeers(Form& form, QtBackend& backend) {
       case Kind::Timer: c->attachPeer(std::make_unique<TimerPeer>(static_cast<Timer&>(*c), backend)); continue;
     }
     if (c->tabIndex >= 0 && widget->widget()->focusPolicy() != Qt::NoFocus) stops.emplace_back(c, widget->widget());
+    widgets.emplace_back(c, widget->widget());
     c->attachPeer(std::move(widget));
   }
   peer->setTabOrder(std::move(stops));
+  nameControls(widgets);
   return peer;
 }
 

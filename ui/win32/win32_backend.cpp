@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ui/win32/resource.h"
+#include "ui/win32/win32_access.h"
 
 namespace ui {
 
@@ -249,6 +250,8 @@ std::u16string Win32Backend::programFolder() {
   if (path.size() == 2 && path[1] == u':') path += u'\\';  // a drive root keeps its backslash
   return path;
 }
+
+void Win32Backend::announce(const std::u16string& text) { ui::announce(text, instance_); }
 
 std::optional<std::string> Win32Backend::toCodePage(const std::u16string& text) {
   if (text.empty()) return std::string();

@@ -65,6 +65,7 @@ class Win32Backend : public Backend {
   std::u16string programFolder() override;
   char16_t pathSeparator() override { return u'\\'; }
   void reportError(const std::u16string& title, const std::u16string& message) override;
+  void announce(const std::u16string& text) override;
   FileSystem& files() override { return files_; }
   std::optional<std::string> toCodePage(const std::u16string& text) override;
   std::u16string fromCodePage(const std::string& bytes) override;

@@ -1,6 +1,7 @@
 // Forms and controls as native windows. Each HWND carries its peer in GWLP_USERDATA; a peer
 // clears it before the window goes, so a late message never reaches a destroyed peer.
 #include "ui/win32/win32_backend.h"
+#include "ui/win32/win32_access.h"
 
 #include <commctrl.h>
 #include <uxtheme.h>
@@ -97,7 +98,10 @@ ChildPeer::ChildPeer(FormWindow& form, Control& control, const wchar_t* windowCl
   hwnd_ = CreateWindowExW(exStyle, windowClass, wide(text), style, 0, 0, 0, 0, form.hwnd(),
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), form.backend().instance(), nullptr);
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  if (!control.toolTip.empty()) form.addToolTip(hwnd_, control.toolTip);
+  if (!control.toolTip.empty()) {
+    form.addToolTip(hwnd_, control.toolTip);
+    describe(hwnd_, control.toolTip);
+  }
 }
 
 ChildPeer::~ChildPeer() {
@@ -580,6 +584,13 @@ LRESULT FormWindow::message(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       form_.nativeCloseRequested();
       return 0;
+    case WM_NEXTDLGCTL: {
+      // Tab in a multi-line edit asks the edit's dialog for the next control. A form is no
+      // dialog and DefWindowProc ignores the request, which would keep the keyboard in the box.
+      HWND target = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam) : GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0);
+      if (target) SetFocus(target);
+      return 0;
+    }
     case WM_ACTIVATE:
       if (LOWORD(wParam) == WA_INACTIVE) {
         HWND focus = GetFocus();
@@ -652,6 +663,7 @@ std::unique_ptr<FormPeer> Win32Backend::createPeers(Form& form) {
         peer = std::make_unique<LabelPeer>(*window, static_cast<Label&>(c), id);
         break;
       case Kind::TextBox:
+        addNameLabel(window->hwnd(), c, instance());
         peer = std::make_unique<TextBoxPeer>(*window, static_cast<TextBox&>(c), id);
         break;
       case Kind::Button:
