@@ -115,7 +115,7 @@ def tray_icon(title):
     """The centre of the program's icon inside the tray's panel: its small window of its own."""
     out = lambda *args: subprocess.run(["xdotool", *args], capture_output=True, text=True).stdout
     main = out("search", "--name", "^%s$" % title).split()
-    for w in out("search", "--class", "^Tollora$").split():
+    for w in out("search", "--onlyvisible", "--class", "^Tollora$").split():
         if w in main:
             continue
         geometry = dict(line.split("=") for line in out("getwindowgeometry", "--shell", w).split())
@@ -212,6 +212,11 @@ def main(program):
     notes = lambda: [e for e in events if e[1] == "notification"]
     until(lambda: len(notes()) > 1, 3)
     check(len(notes()) == 1, "and only once", notes())
+    # The tray's own message about the alarm is a small window of the program's too; it goes by
+    # itself after a while, and until then it could be taken for the icon.
+    shown = lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "^Tollora$"],
+                                   capture_output=True, text=True).stdout.split()
+    until(lambda: len(shown()) <= 1, 20)
 
     # The exit confirmation from the tray icon's right click: a dialog whose question is read.
     icon = tray_icon(title)
