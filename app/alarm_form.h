@@ -27,8 +27,12 @@ class Alarm : public ui::Form {
   ui::Timer TimerCheck{*this, "TimerCheck"};
   ui::Timer TimerPb{*this, "TimerPb"};
 
-  // The full path of the alarm file, set once by Form_Load.
+  // The full path of the alarm file: decided once at start (see ChooseAlarmFilePath), before
+  // the window loads, since only one copy may run per alarm file; Form_Load decides it when
+  // the window was loaded without that.
   std::u16string AlarmFilePath;
+  // Started with --tray: Form_Load leaves the window hidden behind its notification-area icon.
+  bool StartInTray = false;
 
   void Form_Load() override;
   void Form_Unload(int& cancel) override;
