@@ -42,7 +42,13 @@ void settle() {
 
 class QtProgram : public ::testing::Test {
  protected:
-  QtProgram() { tollora::start(); }
+  QtProgram() {
+    // The one-copy lock and socket go in a runtime folder of the test's own.
+    std::filesystem::create_directory(folder / "run");
+    std::filesystem::permissions(folder / "run", std::filesystem::perms::owner_all);
+    ::setenv("XDG_RUNTIME_DIR", (folder / "run").c_str(), 1);
+    tollora::start();
+  }
   ~QtProgram() override {
     if (app.running()) main().UnloadAll();
     settle();

@@ -3,6 +3,7 @@
 
 #include "app/program.h"
 #include "ui/qt/qt_backend.h"
+#include "ui/qt/qt_look.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -14,6 +15,9 @@ int main(int argc, char** argv) {
 
   ui::qt::QtBackend backend;
   ui::App app(backend);
-  tollora::start();
+  std::vector<std::u16string> args;
+  for (const QString& arg : QCoreApplication::arguments().mid(1)) args.push_back(ui::qt::fromQString(arg));
+  // Another copy runs with the same alarm file: it has come forward, and this one ends.
+  if (!tollora::start(tollora::ParseCommandLine(args))) return 0;
   return QApplication::exec();
 }

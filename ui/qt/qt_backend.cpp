@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "ui/instance_name.h"
 #include "ui/qt/qt_look.h"
 #include "ui/qt/qt_peers.h"
 #include "ui/qt/qt_state_dump.h"
@@ -68,8 +69,17 @@ RegionalSettings QtBackend::regional() {
   return rs;
 }
 
+bool QtBackend::claimInstance(const std::u16string& key) {
+  return instance_.claim(instanceTag(posixCanonicalPath(toUtf8(key))), [] { app().anotherStart(); });
+}
+
 void QtBackend::playSound(const std::u16string& path) {
-  const QString file = toQString(path);
+  QString file = toQString(path);
+  // Installed the Debian way the program is in <prefix>/bin and its sound in
+  // <prefix>/share/tollora: a sound asked for beside the program is looked for there too.
+  const QFileInfo asked(file);
+  if (!asked.exists() && asked.absolutePath() == toQString(folder_))
+    file = toQString(folder_) + QStringLiteral("/../share/tollora/") + asked.fileName();
   // A folder or a missing file names no sound: canberra plays the desktop's alert instead.
   sound_.play(QFileInfo(file).isFile() ? QFile::encodeName(file).toStdString() : std::string());
 }

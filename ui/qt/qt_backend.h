@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ui/posix/posix_files.h"
+#include "ui/qt/qt_instance.h"
 #include "ui/qt/qt_sound.h"
 #include "ui/ui.h"
 
@@ -33,6 +34,8 @@ class QtBackend : public Backend {
   void setForegroundWindow(Handle window) override;
   void startProcess(const std::u16string& commandLine, int showCmd) override;
   std::u16string programFolder() override { return folder_; }
+  std::u16string userFolder() override { return posixUserFolder(); }
+  bool claimInstance(const std::u16string& key) override;
   void reportError(const std::u16string& title, const std::u16string& message) override;
   FileSystem& files() override { return files_; }
 
@@ -63,6 +66,7 @@ class QtBackend : public Backend {
   std::optional<qint64> wallAhead_;  // wall-clock ms minus monotonic ms, at the last check
   std::vector<QWidget*> windows_;
   std::unique_ptr<StateDump> dump_;
+  InstanceLock instance_;
 };
 
 }  // namespace ui::qt
