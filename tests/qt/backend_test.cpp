@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTest>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "app/alarm_form.h"
@@ -192,6 +193,23 @@ TEST(QtLook, HandCursorIsReadFromTheWindowsFile) {
   EXPECT_EQ(QPoint(cursor.hotX, cursor.hotY), QPoint(12, 1));
   EXPECT_EQ(qAlpha(cursor.image.pixel(31, 31)), 0);  // masked out
   EXPECT_TRUE(ui::qt::readWindowsCursor(QByteArray("not a cursor")).image.isNull());
+}
+
+TEST(QtSound, TheBeepIsFoundBesideTheProgramOrWhereAPackageKeepsIt) {
+  const auto root = freshFolder();
+  std::filesystem::create_directories(root / "usr" / "bin");
+  std::filesystem::create_directories(root / "usr" / "share" / "tollora");
+  std::ofstream(root / "usr" / "share" / "tollora" / "beep.wav") << "RIFF";
+  const auto bin = root / "usr" / "bin";
+  ui::qt::QtBackend backend{ui::fromUtf8(bin.string())};
+  const auto beside = ui::fromUtf8((bin / "beep.wav").string());
+  EXPECT_EQ(backend.soundFile(beside), QString::fromStdString((root / "usr/share/tollora/beep.wav").string()));
+  std::ofstream(bin / "beep.wav") << "RIFF";
+  EXPECT_EQ(backend.soundFile(beside), QString::fromStdString((bin / "beep.wav").string())) << "a portable copy's own";
+  // The program folder itself is how the Alert asks for the desktop's alert.
+  EXPECT_EQ(backend.soundFile(ui::fromUtf8(bin.string())), QString());
+  EXPECT_EQ(backend.soundFile(ui::fromUtf8((bin / "other.wav").string())), QString());
+  std::filesystem::remove_all(root);
 }
 
 TEST(QtLook, SystemColoursFollowThePalette) {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
@@ -73,15 +74,21 @@ bool QtBackend::claimInstance(const std::u16string& key) {
   return instance_.claim(instanceTag(posixCanonicalPath(toUtf8(key))), [] { app().anotherStart(); });
 }
 
-void QtBackend::playSound(const std::u16string& path) {
-  QString file = toQString(path);
+QString QtBackend::soundFile(const std::u16string& path) const {
+  const QFileInfo asked(toQString(path));
+  if (asked.isFile()) return asked.filePath();
   // Installed the Debian way the program is in <prefix>/bin and its sound in
   // <prefix>/share/tollora: a sound asked for beside the program is looked for there too.
-  const QFileInfo asked(file);
-  if (!asked.exists() && asked.absolutePath() == toQString(folder_))
-    file = toQString(folder_) + QStringLiteral("/../share/tollora/") + asked.fileName();
+  if (!asked.exists() && asked.absolutePath() == toQString(folder_)) {
+    const QFileInfo shared(QDir::cleanPath(toQString(folder_) + QStringLiteral("/../share/tollora/") + asked.fileName()));
+    if (shared.isFile()) return shared.filePath();
+  }
+  return {};
+}
+
+void QtBackend::playSound(const std::u16string& path) {
   // A folder or a missing file names no sound: canberra plays the desktop's alert instead.
-  sound_.play(QFileInfo(file).isFile() ? QFile::encodeName(file).toStdString() : std::string());
+  sound_.play(QFile::encodeName(soundFile(path)).toStdString());
 }
 
 bool QtBackend::trayAdd(const NotifyIconData& data) {

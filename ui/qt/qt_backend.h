@@ -44,6 +44,9 @@ class QtBackend : public Backend {
   QSystemTrayIcon* trayIcon() const { return tray_; }
 
   const QIcon& icon() const { return icon_; }
+  // The file a sound path names: beside the program, or where an installed layout keeps it;
+  // empty when it names none (the desktop's alert plays then).
+  QString soundFile(const std::u16string& path) const;
   // Compares the wall clock with the monotonic one on every second-aligned tick and tells
   // the program when they parted: the clock was set, or the machine slept.
   void checkWallClock();
