@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <cstdlib>
@@ -100,7 +101,12 @@ bool QtBackend::trayAdd(const NotifyIconData& data) {
   }
   const auto end = std::find(data.szTip.begin(), data.szTip.end(), u'\0');
   tray_->setToolTip(toQString(std::u16string(data.szTip.begin(), end)));
-  tray_->show();
+  // Made on the event loop's first turn, once the main window's own requests are on their
+  // way to the display: docking the icon takes a few round trips the window need not wait
+  // for. Nothing can click it before then.
+  QTimer::singleShot(0, &context_, [this] {
+    if (tray_) tray_->show();
+  });
   return true;
 }
 
