@@ -3,7 +3,6 @@
 // window named like it is where a later start knocks.
 #include "ui/win32/win32_backend.h"
 
-#include <knownfolders.h>
 #include <shlobj.h>
 
 #include <string>
@@ -16,6 +15,9 @@ namespace ui {
 namespace {
 
 constexpr wchar_t kKnockClass[] = L"TolloraInstance";
+// FOLDERID_LocalAppData, spelt out: taking it from libuuid links in that library's whole
+// table of GUIDs, some 40 KB.
+constexpr GUID kLocalAppData = {0xF1B32785, 0x6FBA, 0x4FCF, {0x9D, 0x55, 0x7B, 0x8E, 0x7F, 0x15, 0x70, 0x91}};
 // The running copy may have made its mutex a moment ago and have no window yet.
 constexpr ULONGLONG kReachWithinMs = 5000;
 
@@ -106,7 +108,7 @@ bool Win32Backend::claimInstance(const std::u16string& key) {
 std::u16string Win32Backend::userFolder() {
   PWSTR local = nullptr;
   std::u16string folder;
-  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &local)) && local && *local)
+  if (SUCCEEDED(SHGetKnownFolderPath(kLocalAppData, KF_FLAG_DEFAULT, nullptr, &local)) && local && *local)
     folder = fromWide(local, wcslen(local)) + u"\\Tollora";
   CoTaskMemFree(local);
   return folder;
