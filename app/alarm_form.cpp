@@ -1,6 +1,7 @@
 #include "app/alarm_form.h"
 
 #include "alarm/alarm_reader.h"
+#include "alarmfile/alarm_home.h"
 #include "app/colors.h"
 
 namespace tollora {
@@ -98,13 +99,20 @@ Alarm::Alarm() : ui::Form(u"Tollora v1.1") {
 }
 
 void Alarm::Form_Load() {
-  auto& layer = ui::app().backend();
-  AlarmFilePath = layer.programFolder() + layer.pathSeparator() + u"alarm.ini";
+  if (AlarmFilePath.empty()) AlarmFilePath = ChooseAlarmFilePath(ui::app().backend());
   ReadIni();
   PrimeProgressBar();
-  Show();
-  Refresh();
+  if (!StartInTray) {
+    Show();
+    Refresh();
+  }
   TraySetUp();
+  // Started into the notification area: hidden behind the icon, or shown after all when
+  // there is no icon to bring it back with.
+  if (StartInTray && !trayIconAdded_) {
+    Show();
+    Refresh();
+  }
 }
 
 }  // namespace tollora

@@ -27,11 +27,15 @@ class Alarm : public ui::Form {
   ui::Timer TimerCheck{*this, "TimerCheck"};
   ui::Timer TimerPb{*this, "TimerPb"};
 
-  // The full path of the alarm file, set once by Form_Load.
+  // The full path of the alarm file: decided once at start (see ChooseAlarmFilePath), before
+  // the window loads, since only one copy may run per alarm file; Form_Load decides it when
+  // the window was loaded without that.
   std::u16string AlarmFilePath;
   // The alarm text that last rang, so that it rings once; cleared by "Set Alarm". Kept only
   // while the program runs.
   std::u16string RungAlarm;
+  // Started with --tray: Form_Load leaves the window hidden behind its notification-area icon.
+  bool StartInTray = false;
 
   void Form_Load() override;
   void Form_Unload(int& cancel) override;

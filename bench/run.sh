@@ -19,8 +19,8 @@ cmake --preset windows >/dev/null &&
 
 work=$(mktemp -d)
 pids=()
+# Each footprint run ends the processes it started; here only what this script started.
 cleanup() {
-  pkill -x tollora 2>/dev/null
   [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
   rm -rf "$work"

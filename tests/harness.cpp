@@ -13,6 +13,7 @@ Harness::Harness() {
   folder = std::filesystem::temp_directory_path() / ("tollora-test-" + std::to_string(rd()));
   std::filesystem::create_directories(folder);
   backend.folder = ui::fromUtf8(folder.string());
+  backend.settingsFolder = ui::fromUtf8(settingsFolder().string());
 }
 
 Harness::~Harness() {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/alarm_form.h"
+#include "app/program.h"
 #include "ui/headless/headless.h"
 
 namespace tollora::testing {
@@ -16,6 +17,8 @@ class Harness {
   ~Harness();
 
   void start();  // Form_Load of the main window, as at program start
+  // The program's own start: where the alarm lives, one copy per alarm file, --tray.
+  bool startProgram(const StartOptions& options = {}) { return tollora::start(options); }
   Alarm& main() { return ui::form<Alarm>(); }
 
   // The user's actions.
@@ -31,6 +34,8 @@ class Harness {
   int beepsSince(std::int64_t ms) const;
 
   std::filesystem::path iniPath() const { return folder / "alarm.ini"; }
+  // The user's settings folder (not made until a save needs it).
+  std::filesystem::path settingsFolder() const { return folder / "home" / ".config" / "tollora"; }
   void writeIni(const std::string& bytes) const;
   std::string readIni() const;
 

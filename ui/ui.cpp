@@ -200,6 +200,10 @@ void Form::setWindowState(int state) {
   if (loaded_) Form_Resize();
 }
 
+void Form::Load() {
+  if (!dead_ && !loaded_) app().load(*this);
+}
+
 void Form::Show() {
   if (dead_) return;  // an unloaded window is replaced by a fresh one through App::instance
   if (!loaded_) app().load(*this);
@@ -303,6 +307,10 @@ void App::timeChanged() {
       if (f->loaded()) f->Form_TimeChanged();
     });
   }
+}
+
+void App::anotherStart() {
+  if (onAnotherStart) deliver(onAnotherStart);
 }
 
 // --- text -------------------------------------------------------------------------------

@@ -303,6 +303,7 @@ class Form {
   bool visible() const { return visible_; }
   bool unloading() const { return unloading_; }
 
+  void Load();     // loads without showing; Form_Load decides what to show
   void Show();     // loads first when not loaded; modeless, no owner
   void Hide();
   void Refresh();  // draw completely, now
@@ -392,7 +393,12 @@ class FileSystem {
   virtual std::optional<std::string> read(const std::u16string& path, std::size_t maxBytes) = 0;
   // Replaces the file in one step: a temporary file in the same folder, flushed, then renamed
   // over the old one. A failure leaves the old file as it was and no temporary file behind.
+  // A missing folder is created first (private to the user where the system has the notion).
   virtual IoResult replace(const std::u16string& path, const std::string& bytes) = 0;
+  // Whether a new file could be made in the folder of `path` (the file itself need not exist).
+  // Tried for real, since permissions, ACLs and read-only mounts all have their say, and
+  // nothing is left behind, not even after a crash half-way.
+  virtual bool canCreate(const std::u16string& path) = 0;
 };
 
 class Backend {
@@ -425,6 +431,19 @@ class Backend {
 
   // The folder of the executable: no trailing separator except at a root.
   virtual std::u16string programFolder() = 0;
+  // Tollora's folder among the user's own settings (not created here), or empty when the
+  // system names none: $XDG_CONFIG_HOME/tollora, %LOCALAPPDATA%\Tollora.
+  virtual std::u16string userFolder() { return {}; }
+
+  // One running copy per key (the alarm file's path). True: this process now holds the key,
+  // and a later start with the same key reaches it through App::anotherStart. False: a copy
+  // that holds the key runs and has been asked to come forward; this process should end
+  // without touching anything. A copy that died holds nothing. Backends that cannot tell
+  // return true.
+  virtual bool claimInstance(const std::u16string& key) {
+    (void)key;
+    return true;
+  }
   virtual char16_t pathSeparator() { return u'/'; }
 
   // Tells the user something went wrong; the program keeps running.
@@ -481,6 +500,9 @@ class App {
 
   // Backend: the wall clock moved under the program (a clock change, resume from sleep).
   void timeChanged();
+  // Backend: the program was started again with the key this copy holds (claimInstance).
+  void anotherStart();
+  std::function<void()> onAnotherStart;
 
   bool running() const { return !forms_.empty(); }
 

@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QTest>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "app/alarm_form.h"
@@ -44,7 +45,13 @@ void settle() {
 
 class QtProgram : public ::testing::Test {
  protected:
-  QtProgram() { tollora::start(); }
+  QtProgram() {
+    // The one-copy lock and socket go in a runtime folder of the test's own.
+    std::filesystem::create_directory(folder / "run");
+    std::filesystem::permissions(folder / "run", std::filesystem::perms::owner_all);
+    ::setenv("XDG_RUNTIME_DIR", (folder / "run").c_str(), 1);
+    tollora::start();
+  }
   ~QtProgram() override {
     if (app.running()) main().UnloadAll();
     settle();
@@ -228,6 +235,23 @@ TEST(QtLook, HandCursorIsReadFromTheWindowsFile) {
   EXPECT_EQ(QPoint(cursor.hotX, cursor.hotY), QPoint(12, 1));
   EXPECT_EQ(qAlpha(cursor.image.pixel(31, 31)), 0);  // masked out
   EXPECT_TRUE(ui::qt::readWindowsCursor(QByteArray("not a cursor")).image.isNull());
+}
+
+TEST(QtSound, TheBeepIsFoundBesideTheProgramOrWhereAPackageKeepsIt) {
+  const auto root = freshFolder();
+  std::filesystem::create_directories(root / "usr" / "bin");
+  std::filesystem::create_directories(root / "usr" / "share" / "tollora");
+  std::ofstream(root / "usr" / "share" / "tollora" / "beep.wav") << "RIFF";
+  const auto bin = root / "usr" / "bin";
+  ui::qt::QtBackend backend{ui::fromUtf8(bin.string())};
+  const auto beside = ui::fromUtf8((bin / "beep.wav").string());
+  EXPECT_EQ(backend.soundFile(beside), QString::fromStdString((root / "usr/share/tollora/beep.wav").string()));
+  std::ofstream(bin / "beep.wav") << "RIFF";
+  EXPECT_EQ(backend.soundFile(beside), QString::fromStdString((bin / "beep.wav").string())) << "a portable copy's own";
+  // The program folder itself is how the Alert asks for the desktop's alert.
+  EXPECT_EQ(backend.soundFile(ui::fromUtf8(bin.string())), QString());
+  EXPECT_EQ(backend.soundFile(ui::fromUtf8((bin / "other.wav").string())), QString());
+  std::filesystem::remove_all(root);
 }
 
 TEST(QtLook, SystemColoursFollowThePalette) {

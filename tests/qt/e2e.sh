@@ -10,80 +10,26 @@ set -eu
 bin=$1
 shots=$2
 
-for tool in Xvfb evilwm trayer xdotool xclip xdpyinfo import; do
-  command -v $tool >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
-done
-
-work=$(mktemp -d)
-pids=""
-cleanup() {
-  for p in $pids; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT INT TERM
-
-fail() {
-  echo "FAIL: $*"
-  echo "--- last state:"; cat "$work/state" 2>/dev/null || true
-  echo "--- program output:"; grep -v '^ALSA lib' "$work/out.log" 2>/dev/null || true
-  exit 1
-}
-
-# Polls a shell condition every 0.1 s for at most $1 seconds.
-until_true() {
-  limit=$(($1 * 10)); shift
-  i=0
-  while ! eval "$*"; do
-    i=$((i + 1))
-    [ $i -ge $limit ] && return 1
-    sleep 0.1
-  done
-}
-
-has() { grep -qxF "$1" "$work/state" 2>/dev/null; }
-wait_state() { until_true "$1" has "\"$2\"" || fail "no '$2' within $1 s"; }
-
-# Our own display, so a desktop or another test run is never touched.
-display=""
-for n in 81 82 83 84 85 86 87 88 89; do
-  [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-  Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb=$!
-  if until_true 10 "xdpyinfo -display :$n >/dev/null 2>&1"; then
-    display=:$n
-    pids="$xvfb"
-    break
-  fi
-  kill $xvfb 2>/dev/null || true
-done
-[ -n "$display" ] || fail "no free X display in :81..:89"
-export DISPLAY=$display
-
-evilwm >/dev/null 2>&1 &
-pids="$! $pids"
-# Qt sees no system tray without a host for the icons.
-trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >/dev/null 2>&1 &
-pids="$! $pids"
-until_true 10 "xdotool search --class trayer >/dev/null 2>&1" || fail "trayer did not start"
+command -v import >/dev/null 2>&1 || { echo "SKIP: import is missing"; exit 77; }
+command -v xclip >/dev/null 2>&1 || { echo "SKIP: xclip is missing"; exit 77; }
+. "$(dirname "$0")/session.sh"
+start_session 81 89
 
 cp "$bin" "$(dirname "$bin")/beep.wav" "$work/"
 # The C locale, so the program's AM/PM and date(1)'s agree.
-LC_ALL=C TOLLORA_TEST_STATE="$work/state" "$work/tollora" >"$work/out.log" 2>&1 &
+LC_ALL=C TOLLORA_TEST_STATE="$state" "$work/tollora" >"$out" 2>&1 &
 app=$!
 pids="$app $pids"
 
 title="Tollora v1.1"
 wait_state 10 "window $title: visible=1 minimized=0"
-win=$(xdotool search --name "^$title\$" | head -n 1)
+win=$(main_window $app)
 [ -n "$win" ] || fail "no window named '$title'"
 # The first look at the alarm comes 2.5 s after start.
 wait_state 6 "$title/cmdSetAlarm: visible=1 text=Set Alarm"
 
 # Clicks a point of the main window's client area.
-click() {
-  eval "$(xdotool getwindowgeometry --shell "$win")"
-  xdotool mousemove $((X + $1)) $((Y + $2)) click 1
-}
+click() { click_in "$win" "$1" "$2"; }
 # Saves what a window shows, the main window unless another is named.
 shoot() {
   mkdir -p "$shots"
@@ -111,16 +57,7 @@ wait_state 2 "$title/cmdReset: visible=0 text=Stop/Reset"
 click 212 129  # Minimize To Tray
 wait_state 5 "window $title: visible=0 minimized=1"
 
-# The icon is the program's small window inside trayer's panel.
-icon=""
-for w in $(xdotool search --class '^Tollora$'); do
-  [ "$w" = "$win" ] && continue
-  eval "$(xdotool getwindowgeometry --shell "$w")"
-  [ "$WIDTH" -ge 16 ] && [ "$HEIGHT" -ge 16 ] && icon=$w
-done
-[ -n "$icon" ] || fail "no tray icon"
-eval "$(xdotool getwindowgeometry --shell "$icon")"
-xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+click_tray_icon $app
 wait_state 5 "window $title: visible=1 minimized=0"
 
 # A copied block of lines pasted into the alarm box: the box keeps the first line, and the
@@ -164,6 +101,6 @@ xdotool mousemove 0 0
 click 60 80
 xdotool key ctrl+alt+Escape
 # Ended: a zombie until reaped by the wait below.
-until_true 10 "[ \"\$(cut -d' ' -f3 /proc/$app/stat 2>/dev/null)\" = Z ] || ! kill -0 $app 2>/dev/null" || fail "the program did not end after its window was closed"
+until_true 10 ended $app || fail "the program did not end after its window was closed"
 wait $app || fail "the program ended with status $?"
 echo "PASS"

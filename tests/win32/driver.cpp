@@ -369,8 +369,8 @@ bool screenshot(const std::wstring& folder, const std::wstring& name, HWND windo
 
 struct Program {
   PROCESS_INFORMATION process{};
-  bool start(const std::wstring& folder) {
-    std::wstring command = L"\"" + folder + L"\\tollora.exe\"";
+  bool start(const std::wstring& folder, const std::wstring& args = {}) {
+    std::wstring command = L"\"" + folder + L"\\tollora.exe\"" + (args.empty() ? L"" : L" " + args);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &process);
@@ -387,6 +387,123 @@ struct Program {
     CloseHandle(process.hProcess);
   }
 };
+
+// The main window of the process `pid`, shown or not.
+HWND mainOf(DWORD pid) {
+  struct Query {
+    DWORD pid;
+    HWND found;
+  } query{pid, nullptr};
+  EnumWindows(
+      [](HWND w, LPARAM p) -> BOOL {
+        auto& q = *reinterpret_cast<Query*>(p);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner != q.pid || classOf(w) != L"TolloraForm" || textOf(w) != L"Tollora v1.1") return TRUE;
+        q.found = w;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+int countMainWindows() {
+  int n = 0;
+  EnumWindows(
+      [](HWND w, LPARAM p) -> BOOL {
+        if (classOf(w) == L"TolloraForm" && textOf(w) == L"Tollora v1.1") ++*reinterpret_cast<int*>(p);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&n));
+  return n;
+}
+
+bool shown(HWND w) { return w && IsWindowVisible(w) && !IsIconic(w); }
+
+// Started, shown, and through its start-up: a click sent while the program is still inside
+// Form_Load (its own calls dispatch sent messages) would come before the tray icon exists.
+HWND startedMain(Program& program, const std::wstring& folder) {
+  HWND main = nullptr;
+  if (!program.start(folder) || !waitFor([&] { return shown(main = mainOf(program.process.dwProcessId)); })) return nullptr;
+  WaitForInputIdle(program.process.hProcess, kLimitMs);
+  return main;
+}
+
+// Starting more than once: one copy per alarm file, another folder beside it, --tray, and a
+// killed copy that must not block the next start.
+void startingAgain(const std::wstring& folder) {
+  Program first;
+  HWND main = startedMain(first, folder);
+  check(main != nullptr, "a copy starts");
+  check(click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }), "and hides in the tray");
+  const std::string before = readFile(folder + L"\\alarm.ini");
+
+  Program second;
+  check(second.start(folder) && second.exited(10000) && second.exitCode() == 0,
+        "a second start with the same alarm file ends by itself", std::to_string(second.exitCode()));
+  second.close();
+  check(waitFor([&] { return shown(main); }), "and brings the running copy out of the tray");
+  check(countMainWindows() == 1, "one main window", std::to_string(countMainWindows()));
+  check(readFile(folder + L"\\alarm.ini") == before, "alarm.ini untouched by the second start");
+
+  // Another portable folder: its own alarm, its own copy, started quietly.
+  const std::wstring other = folder + L"-other";
+  CreateDirectoryW(other.c_str(), nullptr);
+  CopyFileW((folder + L"\\tollora.exe").c_str(), (other + L"\\tollora.exe").c_str(), FALSE);
+  Program beside;
+  HWND quiet = nullptr;
+  check(beside.start(other, L"--tray") && waitFor([&] { return (quiet = mainOf(beside.process.dwProcessId)) != nullptr; }),
+        "a copy in another folder runs beside it");
+  check(!IsWindowVisible(quiet) && !beside.exited(0), "--tray keeps its window hidden");
+  PostMessageW(quiet, kTrayCallback, 1, kLeftButtonUp);
+  check(waitFor([&] { return shown(quiet); }), "and its icon brings the window");
+  check(shown(main) && countMainWindows() == 2, "both copies run", std::to_string(countMainWindows()));
+  PostMessageW(quiet, WM_CLOSE, 0, 0);
+  check(beside.exited(kLimitMs), "the other folder's copy closes");
+  beside.close();
+
+  // Killed outright: nothing it held may stop the next start, which is then the one reached.
+  TerminateProcess(first.process.hProcess, 9);
+  check(first.exited(kLimitMs), "the first copy is killed");
+  first.close();
+  Program third;
+  check((main = startedMain(third, folder)) != nullptr, "a start after a killed copy shows its window");
+  check(click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }), "and hides in the tray");
+  Program fourth;
+  check(fourth.start(folder) && fourth.exited(10000) && fourth.exitCode() == 0, "the next start reaches it and ends");
+  fourth.close();
+  check(waitFor([&] { return shown(main); }), "bringing it out of the tray");
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  check(third.exited(kLimitMs), "it closes");
+  third.close();
+}
+
+// A program folder that cannot be written (Program Files): the alarm is the user's own.
+void readOnlyFolder(const std::wstring& folder) {
+  wchar_t local[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
+  const std::wstring own = std::wstring(local) + L"\\Tollora\\alarm.ini";
+  Program program;
+  HWND main = startedMain(program, folder);
+  check(main != nullptr, "a copy starts from a read-only folder");
+  const std::wstring alarm = clockText(3 * 24 * 3600);
+  type(child(main, L"Edit", nullptr), alarm);
+  // The button has its caption from the first look at the alarm, 2.5 s in: "Alarm Set" for
+  // an alarm ahead. Posted: a failed save would show its modal warning inside the click.
+  HWND button = nullptr;
+  check(waitFor([&] { return (button = child(main, L"Button", L"Alarm Set")) || (button = child(main, L"Button", L"Set Alarm")); }) &&
+            PostMessageW(button, BM_CLICK, 0, 0),
+        "click \"Set Alarm\"");
+  const std::string expected = "[ALARM]\r\nTime=" + narrow(alarm) + "\r\nTimeBAK=\r\n";
+  waitFor([&] { return readFile(own) == expected || FindWindowW(L"#32770", L"Tollora"); });
+  check(readFile(own) == expected, "the alarm is saved in %LOCALAPPDATA%\\Tollora", visible(readFile(own)));
+  HWND warning = FindWindowW(L"#32770", L"Tollora");
+  check(!warning, "and no failure is reported");
+  if (warning) click(warning, L"OK");
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  check(program.exited(kLimitMs), "it closes");
+  program.close();
+}
 
 }  // namespace
 
@@ -675,6 +792,9 @@ int wmain(int argc, wchar_t** argv) {
   PostMessageW(main, WM_CLOSE, 0, 0);
   check(again.exited(kLimitMs) && again.exitCode() == 0, "closing the window ends the program");
   again.close();
+
+  startingAgain(folder);
+  if (argc > 3) readOnlyFolder(argv[3]);
 
   std::printf("driver: %d passed, %d failed\n", passed, failed);
   return failed == 0 ? 0 : 1;

@@ -23,11 +23,14 @@ export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
 # No Mono or Gecko prompts, and no sound drivers: the program must cope without a device.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv="
 
+mounted=
 cleanup() {
   [ -n "$watcher_pid" ] && kill "$watcher_pid" 2>/dev/null
   [ -n "$display" ] && { wineserver -k; wineserver -w; } 2>/dev/null
   [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  [ -n "$mounted" ] && umount "$mounted" 2>/dev/null
+  chmod -R u+w "$work" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -111,8 +114,22 @@ cp "$driver" "$requests/driver.exe"
 ) &
 watcher_pid=$!
 
+# A program folder the user cannot write, as C:\Program Files is. Root writes anywhere, so
+# for root it is a read-only bind mount of its own, undone on exit.
+readonly_app=$WINEPREFIX/drive_c/readonly
+mkdir -p "$readonly_app"
+cp "$exe" "$build/beep.wav" "$readonly_app/"
+readonly_arg=
+if [ "$(id -u)" -ne 0 ]; then
+  chmod a-w "$readonly_app" && readonly_arg='C:\readonly'
+elif mount --bind "$readonly_app" "$readonly_app" 2>/dev/null; then
+  mounted=$readonly_app
+  mount -o remount,bind,ro "$readonly_app" && readonly_arg='C:\readonly'
+fi
+[ -n "$readonly_arg" ] || echo "SKIP the read-only program folder: no read-only bind mount here"
+
 # --- the scenario ---------------------------------------------------------------------------
-(cd "$requests" && wine driver.exe 'C:\tollora' 'C:\e2e') 2>"$work/driver-run.log" | tee "$work/driver.out"
+(cd "$requests" && wine driver.exe 'C:\tollora' 'C:\e2e' $readonly_arg) 2>"$work/driver-run.log" | tee "$work/driver.out"
 grep -q '^driver: ' "$work/driver.out" || { fail "the driver finished"; cat "$work/driver-run.log"; }
 passed=$((passed + $(grep -c '^PASS ' "$work/driver.out")))
 failed=$((failed + $(grep -c '^FAIL ' "$work/driver.out")))

@@ -119,6 +119,21 @@ std::unique_ptr<FormPeer> HeadlessBackend::createPeers(Form& form) {
   return std::make_unique<HeadlessFormPeer>(h, destroyedWindows);
 }
 
+bool HeadlessBackend::claimInstance(const std::u16string& key) {
+  if (otherCopies.contains(key)) {
+    forwardedKeys.push_back(key);
+    return false;
+  }
+  claimedKeys.push_back(key);
+  return true;
+}
+
+bool HeadlessBackend::startAgain(const std::u16string& key) {
+  if (std::find(claimedKeys.begin(), claimedKeys.end(), key) == claimedKeys.end()) return false;
+  app().anotherStart();
+  return true;
+}
+
 bool HeadlessBackend::trayAdd(const NotifyIconData& d) {
   trayCalls.emplace_back(NIM_ADD, d);
   return trayAvailable;

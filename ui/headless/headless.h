@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -58,8 +59,17 @@ class HeadlessBackend : public Backend {
   bool quitCalled = false;
   bool trayIconShown() const;
 
+  // --- other copies of the program -------------------------------------------------------
+  std::set<std::u16string> otherCopies;       // keys held by copies running elsewhere
+  std::vector<std::u16string> claimedKeys;    // keys this copy took
+  std::vector<std::u16string> forwardedKeys;  // keys whose holder was asked to come forward
+  // A later start of the program with `key`: reaches this copy when it holds the key, as the
+  // platform's message would. Returns whether it did.
+  bool startAgain(const std::u16string& key);
+
   // --- settings a test may change --------------------------------------------------------
   std::u16string folder = u"/opt/tollora";
+  std::u16string settingsFolder = u"/home/user/.config/tollora";
   RegionalSettings settings;
   bool trayAvailable = true;
   FileSystem* fileSystem = nullptr;  // nullptr: the real file system
@@ -86,6 +96,8 @@ class HeadlessBackend : public Backend {
   void setForegroundWindow(Handle w) override { foregroundCalls.push_back(w); }
   void startProcess(const std::u16string& cmd, int show) override { processes.emplace_back(cmd, show); }
   std::u16string programFolder() override { return folder; }
+  std::u16string userFolder() override { return settingsFolder; }
+  bool claimInstance(const std::u16string& key) override;
   void reportError(const std::u16string& title, const std::u16string& message) override {
     errors.emplace_back(title, message);
   }

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -77,7 +78,40 @@ std::optional<std::string> resolveLinks(std::string path, int& err) {
   return std::nullopt;
 }
 
+// Creates the folder and the missing ones above it, private to the user as the base
+// directory rules ask of a settings folder.
+bool makeFolders(const std::string& folder) {
+  if (folder.empty() || folder == "/" || folder == ".") return true;
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return true;
+    errno = ENOTDIR;
+    return false;
+  }
+  if (!makeFolders(folderOf(folder))) return false;
+  return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
 }  // namespace
+
+bool PosixFileSystem::canCreate(const std::u16string& path16) {
+  const std::string folder = folderOf(toUtf8(path16));
+  // An unnamed file never shows up in the folder, and vanishes with its descriptor.
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    ::close(fd);
+    return true;
+  }
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
+  // A file system without unnamed files: a named one, called like a save's temporary file,
+  // so that the next save clears it should this process die before the unlink.
+  const std::string probe = toUtf8(path16) + ".tmp-" + std::to_string(::getpid()) + "-probe";
+  fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
 
 std::optional<std::string> PosixFileSystem::read(const std::u16string& path, std::size_t maxBytes) {
   int fd = ::open(toUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
@@ -118,6 +152,8 @@ IoResult PosixFileSystem::replace(const std::u16string& path16, const std::strin
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
 
+  // A folder of the user's own settings is made on the first save.
+  if (!makeFolders(folder)) return {false, reasonOf(errno)};
   removeStaleTemporaries(folder, path);
   std::random_device rd;
   std::string tmp;
@@ -160,6 +196,37 @@ std::u16string posixProgramFolder() {
   if (n <= 0) return u".";
   std::string exe(buf, static_cast<std::size_t>(n));
   return fromUtf8(folderOf(exe));
+}
+
+std::u16string posixUserFolder() {
+  // The base directory rules: a relative $XDG_CONFIG_HOME is to be ignored.
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
+    return fromUtf8(std::string(config) + "/tollora");
+  std::string home;
+  if (const char* h = std::getenv("HOME"); h && h[0] == '/') home = h;
+  else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/') home = pw->pw_dir;
+  if (home.empty()) return {};
+  if (home.size() > 1 && home.back() == '/') home.pop_back();
+  return fromUtf8(home + "/.config/tollora");
+}
+
+std::string posixCanonicalPath(const std::string& path) {
+  // Resolves the longest part that exists and keeps the rest as written: the settings folder
+  // may not exist before the first save, and the key must not change when it appears.
+  std::string head = path, tail;
+  for (;;) {
+    if (char* real = ::realpath(head.c_str(), nullptr)) {
+      std::string out = real;
+      std::free(real);
+      if (tail.empty()) return out;
+      return out == "/" ? out + tail : out + "/" + tail;
+    }
+    const auto slash = head.find_last_of('/');
+    if (slash == std::string::npos) return path;  // relative and nothing of it exists
+    const std::string name = head.substr(slash + 1);
+    tail = tail.empty() ? name : name + "/" + tail;
+    head = slash == 0 ? "/" : head.substr(0, slash);
+  }
 }
 
 }  // namespace ui

@@ -9,9 +9,17 @@ class PosixFileSystem : public FileSystem {
  public:
   std::optional<std::string> read(const std::u16string& path, std::size_t maxBytes) override;
   IoResult replace(const std::u16string& path, const std::string& bytes) override;
+  bool canCreate(const std::u16string& path) override;
 };
 
 // The folder that holds the running executable, without a trailing separator (except "/").
 std::u16string posixProgramFolder();
+
+// $XDG_CONFIG_HOME/tollora, or ~/.config/tollora; empty when neither can be worked out.
+std::u16string posixUserFolder();
+
+// The path with every folder of it that exists resolved to its real, symlink-free form, so
+// one file always gives one text however it was reached.
+std::string posixCanonicalPath(const std::string& path);
 
 }  // namespace ui

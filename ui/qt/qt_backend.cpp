@@ -3,14 +3,17 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <cstdlib>
 
+#include "ui/instance_name.h"
 #include "ui/qt/qt_look.h"
 #include "ui/qt/qt_peers.h"
 #include "ui/qt/qt_state_dump.h"
@@ -72,10 +75,25 @@ RegionalSettings QtBackend::regional() {
   return rs;
 }
 
+bool QtBackend::claimInstance(const std::u16string& key) {
+  return instance_.claim(instanceTag(posixCanonicalPath(toUtf8(key))), [] { app().anotherStart(); });
+}
+
+QString QtBackend::soundFile(const std::u16string& path) const {
+  const QFileInfo asked(toQString(path));
+  if (asked.isFile()) return asked.filePath();
+  // Installed the Debian way the program is in <prefix>/bin and its sound in
+  // <prefix>/share/tollora: a sound asked for beside the program is looked for there too.
+  if (!asked.exists() && asked.absolutePath() == toQString(folder_)) {
+    const QFileInfo shared(QDir::cleanPath(toQString(folder_) + QStringLiteral("/../share/tollora/") + asked.fileName()));
+    if (shared.isFile()) return shared.filePath();
+  }
+  return {};
+}
+
 void QtBackend::playSound(const std::u16string& path) {
-  const QString file = toQString(path);
   // A folder or a missing file names no sound: canberra plays the desktop's alert instead.
-  sound_.play(QFileInfo(file).isFile() ? QFile::encodeName(file).toStdString() : std::string());
+  sound_.play(QFile::encodeName(soundFile(path)).toStdString());
 }
 
 bool QtBackend::trayAdd(const NotifyIconData& data) {
@@ -89,7 +107,12 @@ bool QtBackend::trayAdd(const NotifyIconData& data) {
   }
   const auto end = std::find(data.szTip.begin(), data.szTip.end(), u'\0');
   tray_->setToolTip(toQString(std::u16string(data.szTip.begin(), end)));
-  tray_->show();
+  // Made on the event loop's first turn, once the main window's own requests are on their
+  // way to the display: docking the icon takes a few round trips the window need not wait
+  // for. Nothing can click it before then.
+  QTimer::singleShot(0, &context_, [this] {
+    if (tray_) tray_->show();
+  });
   return true;
 }
 

@@ -13,6 +13,7 @@
 
 #include "ui/posix/posix_files.h"
 #include "ui/qt/qt_access.h"
+#include "ui/qt/qt_instance.h"
 #include "ui/qt/qt_sound.h"
 #include "ui/ui.h"
 
@@ -37,6 +38,8 @@ class QtBackend : public Backend {
   void setForegroundWindow(Handle window) override;
   void startProcess(const std::u16string& commandLine, int showCmd) override;
   std::u16string programFolder() override { return folder_; }
+  std::u16string userFolder() override { return posixUserFolder(); }
+  bool claimInstance(const std::u16string& key) override;
   void reportError(const std::u16string& title, const std::u16string& message) override;
   void announce(const std::u16string& text) override { announcer_.announce(text); }
   FileSystem& files() override { return files_; }
@@ -48,6 +51,9 @@ class QtBackend : public Backend {
   QMessageBox* message() const { return message_; }
 
   const QIcon& icon() const { return icon_; }
+  // The file a sound path names: beside the program, or where an installed layout keeps it;
+  // empty when it names none (the desktop's alert plays then).
+  QString soundFile(const std::u16string& path) const;
   // Compares the wall clock with the monotonic one on every second-aligned tick and tells
   // the program when they parted: the clock was set, or the machine slept.
   void checkWallClock();
@@ -72,6 +78,7 @@ class QtBackend : public Backend {
   std::vector<QWidget*> windows_;
   std::unique_ptr<StateDump> dump_;
   Announcer announcer_;
+  InstanceLock instance_;
 };
 
 }  // namespace ui::qt

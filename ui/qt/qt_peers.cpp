@@ -39,7 +39,7 @@ std::u16string fromLines(QString s) { return fromQString(s.replace(QLatin1Char('
 class FormWindow : public QWidget {
  public:
   FormWindow(Form& form, QtBackend& backend)
-      : form_(&form), backend_(backend), picture_(picture(form.picture)), background_(color(form.backColor)) {}
+      : form_(&form), backend_(backend), image_(form.picture), background_(color(form.backColor)) {}
   // The form is unloading: no more events go to it.
   void detach() { form_ = nullptr; }
 
@@ -48,6 +48,12 @@ class FormWindow : public QWidget {
     QPainter painter(this);
     painter.fillRect(rect(), background_);
     // At its natural size from the top-left corner, never stretched, as a form picture is.
+    // Decoded for the first paint, which comes once the window is on the screen, rather
+    // than on the way there.
+    if (!decoded_) {
+      picture_ = picture(image_);
+      decoded_ = true;
+    }
     if (!picture_.isNull()) painter.drawPixmap(0, 0, picture_);
   }
   void moveEvent(QMoveEvent* e) override {
@@ -81,6 +87,8 @@ class FormWindow : public QWidget {
  private:
   Form* form_;
   QtBackend& backend_;
+  Image image_;
+  bool decoded_ = false;
   QPixmap picture_;
   QColor background_;
 };

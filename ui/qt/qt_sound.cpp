@@ -1,6 +1,7 @@
 #include "ui/qt/qt_sound.h"
 
 #include <canberra.h>
+#include <dlfcn.h>
 
 #include <QApplication>
 
@@ -13,29 +14,59 @@ constexpr uint32_t kSoundId = 1;
 constexpr qint64 kRetryAfterMs = 60000;
 }  // namespace
 
+// libcanberra and the sound libraries below it (Vorbis, Ogg, tdb, ltdl) are loaded on the
+// first sound, not at start: most starts never play one before the window shows, and some
+// never at all. The package depends on it all the same.
+struct SoundPlayer::Canberra {
+  void* library = nullptr;
+  decltype(&ca_context_create) create = nullptr;
+  decltype(&ca_context_destroy) destroy = nullptr;
+  decltype(&ca_context_change_props) changeProps = nullptr;
+  decltype(&ca_context_play) play = nullptr;
+  decltype(&ca_context_cancel) cancel = nullptr;
+
+  bool load() {
+    library = ::dlopen("libcanberra.so.0", RTLD_LAZY | RTLD_LOCAL);
+    if (!library) return false;
+    create = reinterpret_cast<decltype(create)>(::dlsym(library, "ca_context_create"));
+    destroy = reinterpret_cast<decltype(destroy)>(::dlsym(library, "ca_context_destroy"));
+    changeProps = reinterpret_cast<decltype(changeProps)>(::dlsym(library, "ca_context_change_props"));
+    play = reinterpret_cast<decltype(play)>(::dlsym(library, "ca_context_play"));
+    cancel = reinterpret_cast<decltype(cancel)>(::dlsym(library, "ca_context_cancel"));
+    return create && destroy && changeProps && play && cancel;
+  }
+};
+
+SoundPlayer::SoundPlayer() = default;
+
 SoundPlayer::~SoundPlayer() {
-  if (context_) ca_context_destroy(context_);
+  if (context_) canberra_->destroy(context_);
+  // The library stays mapped: its threads may still be winding down.
 }
 
 void SoundPlayer::play(const std::string& file) {
   const bool quiet = lastFailure_.isValid() && lastFailure_.elapsed() < kRetryAfterMs;
-  if (!context_ && !quiet) {
-    if (ca_context_create(&context_) != CA_SUCCESS) context_ = nullptr;
-    else ca_context_change_props(context_, CA_PROP_APPLICATION_NAME, "Tollora", CA_PROP_APPLICATION_ID, "tollora", nullptr);
+  if (!canberra_) {
+    canberra_ = std::make_unique<Canberra>();
+    if (!canberra_->load()) canberra_->create = nullptr;
+  }
+  if (!context_ && !quiet && canberra_->create) {
+    if (canberra_->create(&context_) != CA_SUCCESS) context_ = nullptr;
+    else canberra_->changeProps(context_, CA_PROP_APPLICATION_NAME, "Tollora", CA_PROP_APPLICATION_ID, "tollora", nullptr);
   }
   if (!context_ || quiet) {
     if (file.empty()) QApplication::beep();
     return;
   }
-  ca_context_cancel(context_, kSoundId);
+  canberra_->cancel(context_, kSoundId);
   if (!file.empty()) {
-    if (ca_context_play(context_, kSoundId, CA_PROP_MEDIA_FILENAME, file.c_str(), CA_PROP_MEDIA_ROLE, "event", nullptr) != CA_SUCCESS)
+    if (canberra_->play(context_, kSoundId, CA_PROP_MEDIA_FILENAME, file.c_str(), CA_PROP_MEDIA_ROLE, "event", nullptr) != CA_SUCCESS)
       lastFailure_.start();
     return;
   }
   // canberra says "not found" alike for a theme without the sound and for no device; the
   // display's bell is the desktop's default sound then.
-  if (ca_context_play(context_, kSoundId, CA_PROP_EVENT_ID, "bell", CA_PROP_MEDIA_ROLE, "event", nullptr) != CA_SUCCESS)
+  if (canberra_->play(context_, kSoundId, CA_PROP_EVENT_ID, "bell", CA_PROP_MEDIA_ROLE, "event", nullptr) != CA_SUCCESS)
     QApplication::beep();
 }
 

@@ -1,8 +1,9 @@
-// Sound through libcanberra: asynchronous, quiet without a device, and nothing is loaded until
-// the first sound plays.
+// Sound through libcanberra: asynchronous, quiet without a device, and not even the library is
+// loaded until the first sound plays.
 #pragma once
 
 #include <QElapsedTimer>
+#include <memory>
 #include <string>
 
 struct ca_context;
@@ -11,7 +12,7 @@ namespace ui::qt {
 
 class SoundPlayer {
  public:
-  SoundPlayer() = default;
+  SoundPlayer();
   ~SoundPlayer();
   SoundPlayer(const SoundPlayer&) = delete;
   SoundPlayer& operator=(const SoundPlayer&) = delete;
@@ -20,6 +21,8 @@ class SoundPlayer {
   void play(const std::string& file);
 
  private:
+  struct Canberra;
+  std::unique_ptr<Canberra> canberra_;
   ca_context* context_ = nullptr;
   QElapsedTimer lastFailure_;  // when a sound file could not be played: no device, probably
 };

@@ -136,6 +136,8 @@ Win32Backend::Win32Backend(HINSTANCE instance) : instance_(instance) {
 }
 
 Win32Backend::~Win32Backend() {
+  if (instanceWindow_) DestroyWindow(instanceWindow_);
+  if (instanceMutex_) CloseHandle(instanceMutex_);
   for (auto& [image, bitmap] : pictures_)
     if (bitmap) DeleteObject(bitmap);
   for (auto& [key, font] : fonts_) DeleteObject(font);

@@ -39,6 +39,7 @@ class Win32Files : public FileSystem {
  public:
   std::optional<std::string> read(const std::u16string& path, std::size_t maxBytes) override;
   IoResult replace(const std::u16string& path, const std::string& bytes) override;
+  bool canCreate(const std::u16string& path) override;
 };
 
 class Win32Backend : public Backend {
@@ -63,6 +64,8 @@ class Win32Backend : public Backend {
   void setForegroundWindow(Handle window) override { SetForegroundWindow(reinterpret_cast<HWND>(window)); }
   void startProcess(const std::u16string& commandLine, int showCmd) override;
   std::u16string programFolder() override;
+  std::u16string userFolder() override;
+  bool claimInstance(const std::u16string& key) override;
   char16_t pathSeparator() override { return u'\\'; }
   void reportError(const std::u16string& title, const std::u16string& message) override;
   void announce(const std::u16string& text) override;
@@ -100,6 +103,8 @@ class Win32Backend : public Backend {
   std::map<COLORREF, HBRUSH> brushes_;
   bool microsoftSansSerif_ = false;  // the scalable successor of MS Sans Serif is installed
   Win32Files files_;
+  HANDLE instanceMutex_ = nullptr;  // "a Tollora runs with this alarm file", while it lives
+  HWND instanceWindow_ = nullptr;   // where a later start knocks
 };
 
 }  // namespace ui

@@ -7,6 +7,8 @@
 
 #include "ui/win32/win32_backend.h"
 
+#include <shlobj.h>
+
 namespace ui {
 
 namespace {
@@ -120,6 +122,16 @@ IoResult Win32Files::replace(const std::u16string& named, const std::string& byt
   constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   const DWORD newAttributes = exists && (attributes & kKept) ? attributes & kKept : FILE_ATTRIBUTE_NORMAL;
 
+  // The user's own settings folder is made by the first save.
+  const auto slash = path.find_last_of(u"\\/");
+  if (slash != std::u16string::npos && slash > 0) {
+    const std::u16string folder = path.substr(0, slash);
+    if (GetFileAttributesW(wide(folder)) == INVALID_FILE_ATTRIBUTES) {
+      const int made = SHCreateDirectoryExW(nullptr, wide(folder), nullptr);
+      if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS && made != ERROR_FILE_EXISTS) return failure(static_cast<DWORD>(made));
+    }
+  }
+
   removeStaleTemporaries(path);
   std::u16string temp;
   HANDLE created = INVALID_HANDLE_VALUE;
@@ -143,6 +155,17 @@ IoResult Win32Files::replace(const std::u16string& named, const std::string& byt
   if (ok) return {};
   DeleteFileW(wide(temp));
   return failure(error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT);
+}
+
+bool Win32Files::canCreate(const std::u16string& path) {
+  // Deleted by the system when the handle closes, or when this process dies before that. The
+  // name is a save's temporary one all the same, in case a file system ignores the flag.
+  const std::u16string probe = path + u".tmp-" + ui::fromUtf8(std::to_string(GetCurrentProcessId())) + u"-probe";
+  HANDLE file = CreateFileW(wide(probe), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
 }
 
 }  // namespace ui

@@ -1,0 +1,20 @@
+#include "alarmfile/alarm_home.h"
+
+namespace tollora {
+
+std::u16string ChooseAlarmFilePath(ui::Backend& layer) {
+  // The program's folder and the name are joined as they stand: a folder at a drive root
+  // keeps its own separator.
+  const std::u16string beside = layer.programFolder() + layer.pathSeparator() + u"alarm.ini";
+  // Only whether a file can be made there counts. A read-only alarm.ini in a folder that
+  // could hold another stays where it is, and a save into it is reported as failed: the
+  // user set it so.
+  if (layer.files().canCreate(beside)) return beside;
+  // Installed where the user may not write (/usr/bin, C:\Program Files): the alarm is the
+  // user's own. Its folder is made by the first save.
+  const std::u16string own = layer.userFolder();
+  if (own.empty()) return beside;
+  return own + layer.pathSeparator() + u"alarm.ini";
+}
+
+}  // namespace tollora

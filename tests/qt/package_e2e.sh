@@ -1,0 +1,92 @@
+#!/bin/sh
+# The Debian package: builds it with `cpack -G DEB` in the Linux build folder, checks its
+# metadata and contents (and lintian's verdict), unpacks it into a scratch root, and runs the
+# installed program there on a virtual X display. Its bin/ folder cannot be written, as
+# /usr/bin cannot by a user, so the alarm must land in the user's own ~/.config/tollora.
+#
+# usage: package_e2e.sh <linux build folder>
+set -eu
+build=$1
+for tool in cpack dpkg-deb dpkg-shlibdeps; do
+  command -v $tool >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
+done
+. "$(dirname "$0")/session.sh"
+cleanup_more='chmod -R u+w "$work" 2>/dev/null'
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+deb=$build/tollora_${version}_amd64.deb
+rm -f "$deb"
+(cd "$build" && cpack -G DEB) >"$work/cpack.log" 2>&1 || { cat "$work/cpack.log"; fail "cpack -G DEB"; }
+[ -f "$deb" ] || fail "no $deb"
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = tollora ] || fail "Package: $(field Package)"
+[ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
+[ "$(field Architecture)" = amd64 ] || fail "Architecture: $(field Architecture)"
+[ "$(field Section)" = utils ] || fail "Section: $(field Section)"
+field Maintainer | grep -q '<.*@.*>' || fail "Maintainer: $(field Maintainer)"
+for needed in libc6 libqt6widgets6 libqt6gui6 libqt6core6 libcanberra0; do
+  field Depends | grep -q "\\b$needed\\b" || fail "Depends lacks $needed: $(field Depends)"
+done
+echo "ok: metadata; Depends: $(field Depends)"
+
+dpkg-deb -c "$deb" >"$work/listing"
+awk '$1 !~ /^d/ {print $6}' "$work/listing" | sort >"$work/files"
+{
+  echo ./usr/bin/tollora
+  for size in 16 24 32 48 64 128 256; do echo ./usr/share/icons/hicolor/${size}x${size}/apps/tollora.png; done
+  echo ./usr/share/applications/tollora.desktop
+  echo ./usr/share/doc/tollora/changelog.gz
+  echo ./usr/share/doc/tollora/copyright
+  echo ./usr/share/man/man1/tollora.1.gz
+  echo ./usr/share/tollora/beep.wav
+} | sort >"$work/expected"
+diff "$work/expected" "$work/files" || fail "the package's files differ from the expected ones"
+awk '$2 != "root/root" {print; bad=1} END {exit bad}' "$work/listing" || fail "files not owned by root"
+echo "ok: contents"
+
+if command -v lintian >/dev/null 2>&1; then
+  verdict=0
+  lintian --fail-on error,warning "$deb" >"$work/lintian" 2>&1 || verdict=$?
+  grep -v 'running with root privileges' "$work/lintian" || true
+  [ $verdict -eq 0 ] || fail "lintian"
+  echo "ok: lintian"
+fi
+
+root=$work/root
+dpkg -x "$deb" "$root"
+if command -v desktop-file-validate >/dev/null 2>&1; then
+  desktop-file-validate "$root/usr/share/applications/tollora.desktop" || fail "the desktop entry"
+fi
+
+# The installed program folder must not be writable. Root writes anywhere, so it gets a
+# read-only bind mount in a mount namespace of the program's own, which ends with it.
+if [ "$(id -u)" -eq 0 ]; then
+  unshare -m true 2>/dev/null || { echo "SKIP: running as root without mount namespaces"; exit 77; }
+  set -- unshare -m sh -c 'mount --bind "$1" "$1" && mount -o remount,bind,ro "$1" && shift && exec "$@"' sh \
+    "$root/usr" "$root/usr/bin/tollora"
+else
+  chmod -R a-w "$root/usr"
+  set -- "$root/usr/bin/tollora"
+fi
+
+start_session 51 59
+# The default settings folder: no $XDG_CONFIG_HOME, so ~/.config.
+env -u XDG_CONFIG_HOME LC_ALL=C TOLLORA_TEST_STATE="$state" "$@" >"$out" 2>&1 &
+app=$!
+pids="$app $pids"
+title="Tollora v1.1"
+wait_state 10 "window $title: visible=1 minimized=0"
+wait_state 6 "$title/cmdSetAlarm: visible=1 text=Set Alarm"
+win=$(main_window $app)
+alarm="12/24/2030 7:30:00 AM"
+click_in "$win" 143 21  # the alarm box
+xdotool key ctrl+a type --delay 20 "$alarm"
+click_in "$win" 225 48  # Set Alarm
+wait_state 5 "$title/cmdSetAlarm: visible=1 text=Alarm Set"
+own=$HOME/.config/tollora
+printf '[ALARM]\r\nTime=%s\r\nTimeBAK=\r\n' "$alarm" | cmp -s - "$own/alarm.ini" || fail "$own/alarm.ini does not hold the alarm"
+[ "$(stat -c %a "$own")" = 700 ] || fail "$own is not private: $(stat -c %a "$own")"
+[ ! -e "$root/usr/bin/alarm.ini" ] || fail "an alarm.ini beside the installed program"
+echo "ok: the installed program saves the alarm in ~/.config/tollora"
+echo "PASS"

@@ -1,0 +1,102 @@
+# Shared by the end-to-end scripts: a virtual X display of our own with a window manager and a
+# notification area, polling helpers and the program's reported state. Source it; it sets
+# $work (a scratch folder removed on exit) and $pids (processes ended on exit, by id).
+#
+# The program reports what is on screen through TOLLORA_TEST_STATE: lines such as
+# "window Tollora v1.1: visible=1 minimized=0" and "Tollora v1.1/cmdSetAlarm: visible=1 text=...".
+
+for tool in Xvfb evilwm trayer xdotool xdpyinfo; do
+  command -v $tool >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
+done
+
+work=$(mktemp -d)
+pids=""
+cleanup() {
+  for p in $pids; do kill "$p" 2>/dev/null || true; done
+  [ -n "${cleanup_more:-}" ] && eval "$cleanup_more"
+  rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+# The program's one-copy lock and socket, and the user's settings, stay inside the test.
+export XDG_RUNTIME_DIR=$work/run HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
+mkdir -m 700 "$XDG_RUNTIME_DIR" "$HOME"
+
+# The state file and program output that fail() shows; a script may point them elsewhere.
+state=$work/state
+out=$work/out.log
+
+fail() {
+  echo "FAIL: $*"
+  echo "--- last state ($state):"; cat "$state" 2>/dev/null || true
+  echo "--- program output:"; grep -v '^ALSA lib' "$out" 2>/dev/null || true
+  exit 1
+}
+
+# Polls a shell condition every 0.1 s for at most $1 seconds.
+until_true() {
+  limit=$(($1 * 10)); shift
+  i=0
+  while ! eval "$*"; do
+    i=$((i + 1))
+    [ $i -ge $limit ] && return 1
+    sleep 0.1
+  done
+}
+
+has() { grep -qxF "$1" "$state" 2>/dev/null; }
+wait_state() { until_true "$1" has "\"$2\"" || fail "no '$2' within $1 s"; }
+
+# Whether process $1 has ended (a zombie until its parent reaps it counts as ended).
+ended() { [ "$(cut -d' ' -f3 /proc/"$1"/stat 2>/dev/null)" = Z ] || ! kill -0 "$1" 2>/dev/null; }
+
+# Xvfb on a free display in :$1..:$2, evilwm, and trayer as the notification area.
+start_session() {
+  display=""
+  for n in $(seq "$1" "$2"); do
+    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
+    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xvfb=$!
+    if until_true 10 "xdpyinfo -display :$n >/dev/null 2>&1"; then
+      display=:$n
+      pids="$xvfb $pids"
+      break
+    fi
+    kill $xvfb 2>/dev/null || true
+  done
+  [ -n "$display" ] || fail "no free X display in :$1..:$2"
+  export DISPLAY=$display
+  evilwm >/dev/null 2>&1 &
+  pids="$! $pids"
+  # Qt sees no system tray without a host for the icons.
+  trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >/dev/null 2>&1 &
+  pids="$! $pids"
+  until_true 10 "xdotool search --class trayer >/dev/null 2>&1" || fail "trayer did not start"
+}
+
+# The X window of the main window of the copy whose process id is $1.
+main_window() { xdotool search --all --pid "$1" --name '^Tollora v1\.1$' 2>/dev/null | head -n 1; }
+
+# Clicks a point of the client area of window $1.
+click_in() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  xdotool mousemove $((X + $2)) $((Y + $3)) click 1
+}
+
+# The icon of the copy whose process id is $1 in trayer's panel: its small window that is
+# not its main window.
+tray_icon() {
+  icon=""
+  main=$(main_window "$1")
+  for w in $(xdotool search --all --pid "$1" --class '^Tollora$'); do
+    [ "$w" = "$main" ] && continue
+    eval "$(xdotool getwindowgeometry --shell "$w")"
+    [ "$WIDTH" -ge 16 ] && [ "$HEIGHT" -ge 16 ] && [ "$WIDTH" -le 64 ] && icon=$w
+  done
+  echo "$icon"
+}
+click_tray_icon() {
+  icon=$(tray_icon "$1")
+  [ -n "$icon" ] || fail "no tray icon"
+  eval "$(xdotool getwindowgeometry --shell "$icon")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+}
