@@ -39,9 +39,16 @@ class Alarm : public ui::Form {
   // Clock and trigger (alarm/clock.cpp).
   void TimerTime_Timer();
   void TimerAlarm_Timer();
+  // Fires when the alarm text equals the label's text (not empty).
+  void CompareAlarm();
   void TimerNotify_Timer();
   void PlayBeep();
   void Fire();
+
+  // When the program needs to wake (alarm/wake.cpp).
+  void txtTime_Change(int index);
+  void AimAlarm();
+  void FreshenLabel();
 
   // Arming and resetting (alarm/arming.cpp).
   void cmdSetAlarm_Click();
