@@ -168,6 +168,11 @@ int Win32Backend::run() {
   }
 }
 
+// Windows 10 1803 and later; older MinGW headers do not name it yet.
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
 HANDLE Win32Backend::createPreciseTimer(std::function<void()> fired) {
   // A synchronization timer: a satisfied wait resets it.
   HANDLE timer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION, TIMER_ALL_ACCESS);
