@@ -5,6 +5,7 @@
 #include "ui/qt/qt_backend.h"
 
 int main(int argc, char** argv) {
+  ui::qt::beforeApplication();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tollora"));
   QApplication::setDesktopFileName(QStringLiteral("tollora"));

@@ -18,6 +18,9 @@ namespace ui::qt {
 
 class StateDump;
 
+// Settings of the process that must come before the QApplication: call first in main.
+void beforeApplication();
+
 class QtBackend : public Backend {
  public:
   // Needs a QApplication. `programFolder` empty: the executable's folder.
