@@ -66,8 +66,14 @@ if [ -z "${WINEPREFIX:-}" ]; then
 fi
 
 median() { sort -g | awk '{a[NR]=$1} END {if (NR) print a[int((NR+1)/2)]; else print "-"}'; }
-cpu_ns() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{s += $1} END {printf "%d\n", s}'; }
-wakes() { cat /proc/"$1"/task/*/status 2>/dev/null | awk '$1 == "voluntary_ctxt_switches:" {s += $2} END {printf "%d\n", s}'; }
+# Per thread, "TID WAKEUPS CPU-NS": a thread that ends (Qt's pooled threads do after 30 s idle)
+# takes its counts along, so windows are summed thread by thread, never as process totals.
+threads() {
+  local t
+  for t in /proc/"$1"/task/*; do
+    echo "${t##*/} $(awk '$1 == "voluntary_ctxt_switches:" {print $2}' "$t/status" 2>/dev/null) $(cut -d' ' -f1 "$t/schedstat" 2>/dev/null)"
+  done
+}
 # The program's own process: the started one, or its newest descendant of that name (a launcher
 # such as dbus-run-session forks it; wine execs into it).
 own_pid() {
@@ -97,11 +103,13 @@ visible() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 
 # One window of `seconds`: "wakeups/s cpu-ms/min"
 sample() {
-  local pid=$1 c0 w0 c1 w1
-  c0=$(cpu_ns "$pid") w0=$(wakes "$pid")
+  local pid=$1
+  threads "$pid" >"$work/t0"
   sleep "$seconds"
-  c1=$(cpu_ns "$pid") w1=$(wakes "$pid")
-  awk -v w=$((w1 - w0)) -v c=$((c1 - c0)) -v s="$seconds" 'BEGIN {printf "%.2f %.1f\n", w / s, c / 1e6 * 60 / s}'
+  threads "$pid" >"$work/t1"
+  awk -v s="$seconds" 'NR == FNR {w[$1] = $2; c[$1] = $3; next}
+    NF == 3 {dw += $2 - w[$1]; dc += $3 - c[$1]}
+    END {printf "%.2f %.1f\n", dw / s, dc / 1e6 * 60 / s}' "$work/t0" "$work/t1"
 }
 
 # measure NAME "WINDOW TITLE" PROCESS-NAME COMMAND [ARGS...]   -> one table row
