@@ -341,7 +341,11 @@ class TimerPeer : public Peer {
 
   // A stopped or held timer is really stopped: nothing is left to wake the process.
   void arm() {
-    if (precise_) CancelWaitableTimer(precise_);
+    // A waitable timer set again needs no cancelling first: each call into the system counts
+    // (under Wine every one is a round trip to wineserver).
+    if (!timer_.ticking() || !wallClock()) {
+      if (precise_) CancelWaitableTimer(precise_);
+    }
     if (!timer_.ticking()) {
       KillTimer(form_.hwnd(), id_);
       return;
