@@ -46,16 +46,18 @@ TEST(Wake, ShownTheClockWakesOnceASecond) {
 }
 
 TEST(Wake, HiddenAnAlarmWakesOnceAndRingsAtItsSecond) {
-  Harness h;
-  startHidden(h);
-  h.backend.advance(400);  // mid-second: the alarm's second begins on a boundary, not 30 s from here
-  h.type(h.clockTextIn(30));
-  const auto wakes = h.backend.wakeUps;
-  ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired(); }, 31 * 1000));
-  EXPECT_EQ(h.backend.wallMs(), dueMs(h)) << "rang at the start of its second";
-  EXPECT_EQ(h.backend.wakeUps - wakes, 1);
-  EXPECT_FALSE(h.main().visible()) << "firing does not show the window";
-  EXPECT_EQ(h.label(), u"Time's Up!");
+  {
+    Harness h;
+    startHidden(h);
+    h.backend.advance(400);  // mid-second: the alarm's second begins on a boundary, not 30 s from here
+    h.type(h.clockTextIn(30));
+    const auto wakes = h.backend.wakeUps;
+    ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired(); }, 31 * 1000));
+    EXPECT_EQ(h.backend.wallMs(), dueMs(h)) << "rang at the start of its second";
+    EXPECT_EQ(h.backend.wakeUps - wakes, 1);
+    EXPECT_FALSE(h.main().visible()) << "firing does not show the window";
+    EXPECT_EQ(h.label(), u"Time's Up!");
+  }
 
   // An alarm two hours ahead wakes only to aim again, every ten minutes.
   Harness far;
