@@ -31,6 +31,7 @@ void Alarm::cmdReset_Click() {
 }
 
 void Alarm::TimerCheck_Timer() {
+  FreshenLabel();
   const std::u16string alarm = txtTime(0).text();
   const std::u16string label = lblTime.caption();
   // A tie counts as passed here, unlike the end of the busy animation.

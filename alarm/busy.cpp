@@ -28,6 +28,7 @@ void Alarm::TimerPb_Timer() {
   modProgressColor::SetProgressColor(ProgressBar, ColorBarBack, ColorBarFill);
   if (!StepProgress()) return;
 
+  FreshenLabel();
   const std::u16string alarm = txtTime(0).text();
   const std::u16string label = lblTime.caption();
   // A tie counts as still ahead here, unlike the first check after start.

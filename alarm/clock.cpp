@@ -32,6 +32,16 @@ void Alarm::TimerTime_Timer() {
 }
 
 void Alarm::TimerAlarm_Timer() {
+  // Aimed at the alarm's second (AimAlarm). The clock does not tick while the window is
+  // hidden: a live clock is brought up to date now, and its tick compares.
+  if (TimerTime.enabled()) {
+    TimerTime_Timer();
+    return;
+  }
+  CompareAlarm();
+}
+
+void Alarm::CompareAlarm() {
   const std::u16string& alarm = txtTime(0).text();
   const std::u16string& label = lblTime.caption();
   // An empty alarm text is no alarm: it would otherwise match the label before its first tick.
@@ -66,6 +76,7 @@ void Alarm::PlayBeep() {
 
 void Alarm::Form_TimeChanged() {
   if (TimerTime.enabled()) TimerTime_Timer();
+  AimAlarm();
 }
 
 }  // namespace tollora

@@ -45,6 +45,7 @@ Alarm::Alarm() : ui::Form(u"Tollora v1.1") {
   alarmText.tabIndex = 2;
   alarmText.toolTip = u"Set Date/Time Here - Format Example 01/11/2022 1:11:01 PM";
   alarmText.accessibleName = u"Alarm time";
+  alarmText.onChange = [this] { txtTime_Change(0); };
 
   cmdMin.graphical = true;
   cmdMin.setCaption(u"Minimize To Tray");
@@ -85,8 +86,11 @@ Alarm::Alarm() : ui::Form(u"Tollora v1.1") {
 
   TimerTime.setInterval(1000);
   TimerTime.alignToSecond = true;
+  TimerTime.setOnlyWhileShown(true);  // a hidden window's clock costs nothing (alarm/wake.cpp)
   TimerTime.onTick = [this] { TimerTime_Timer(); };
-  TimerAlarm.setInterval(400);
+  // No period: the alarm is compared when its text or the label changes, and this timer is
+  // aimed at the alarm's second for a window that is hidden (alarm/wake.cpp).
+  TimerAlarm.setInterval(0);
   TimerAlarm.onTick = [this] { TimerAlarm_Timer(); };
   TimerNotify.setInterval(700);
   TimerNotify.setEnabled(false);

@@ -31,7 +31,8 @@ class Alarm : public ui::Form {
   // the window loads, since only one copy may run per alarm file; Form_Load decides it when
   // the window was loaded without that.
   std::u16string AlarmFilePath;
-  // The alarm text that last rang, so that it rings once; cleared by "Set Alarm". Kept only
+  // The alarm text that last rang, so that it rings once; cleared by "Set Alarm" and by a
+  // change of the text. Kept only
   // while the program runs.
   std::u16string RungAlarm;
   // Started with --tray: Form_Load leaves the window hidden behind its notification-area icon.
@@ -46,9 +47,16 @@ class Alarm : public ui::Form {
   // Clock and trigger (alarm/clock.cpp).
   void TimerTime_Timer();
   void TimerAlarm_Timer();
+  // Fires when the alarm text equals the label's text (not empty).
+  void CompareAlarm();
   void TimerNotify_Timer();
   void PlayBeep();
   void Fire();
+
+  // When the program needs to wake (alarm/wake.cpp).
+  void txtTime_Change(int index);
+  void AimAlarm();
+  void FreshenLabel();
 
   // Arming and resetting (alarm/arming.cpp).
   void cmdSetAlarm_Click();

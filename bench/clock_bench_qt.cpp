@@ -8,6 +8,7 @@
 #include "ui/qt/qt_backend.h"
 
 int main(int argc, char** argv) {
+  ui::qt::beforeApplication();
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   ui::qt::QtBackend backend;

@@ -100,14 +100,12 @@ TEST(Trigger, FiresWhenTheLabelShowsTheAlarmTextWhetherSetOrNot) {
   }
 }
 
-TEST(Trigger, TheFourHundredMillisecondCheckFiresOnATextTypedAfterTheTick) {
+TEST(Trigger, ATextTypedAsTheLabelShowsItRingsAtOnce) {
   Harness h;
   h.start();
   h.advance(1100);
   h.type(h.label());  // the second the label shows right now
-  const auto typedAt = h.backend.monotonicMs();
-  ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired(); }, 400));
-  EXPECT_LE(h.backend.monotonicMs() - typedAt, 400);
+  EXPECT_TRUE(h.fired()) << "compared as the text changes, not on the next check";
 }
 
 TEST(Trigger, NearMissesAndEmptyTextsNeverFire) {

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ui/civil.h"
+
 namespace ui {
 
 namespace {
@@ -78,26 +80,32 @@ std::u16string TextBox::firstLine(std::u16string t) {
 }
 
 std::size_t TextBox::nativeEdited(std::u16string t, std::optional<std::size_t> caret) {
+  std::size_t at = 0;
   if (multiLine || std::none_of(t.begin(), t.end(), isLineBreak)) {
-    text_ = std::move(t);
-    return caret ? std::min(*caret, text_.size()) : text_.size();
-  }
-  // What follows the edit is the end of the line before it: after the caret, or, without one
-  // or where the caret says otherwise, the longest end that both texts share and that leaves
-  // their common beginning alone.
-  const std::size_t most = std::min(text_.size(), t.size());
-  std::size_t suffix = 0;
-  if (caret && *caret <= t.size() && t.size() - *caret <= text_.size() &&
-      std::equal(t.begin() + static_cast<std::ptrdiff_t>(*caret), t.end(), text_.end() - static_cast<std::ptrdiff_t>(t.size() - *caret))) {
-    suffix = t.size() - *caret;
+    at = caret ? std::min(*caret, t.size()) : t.size();
   } else {
-    std::size_t prefix = 0;
-    while (prefix < most && text_[prefix] == t[prefix]) ++prefix;
-    while (suffix < most - prefix && text_[text_.size() - 1 - suffix] == t[t.size() - 1 - suffix]) ++suffix;
+    // What follows the edit is the end of the line before it: after the caret, or, without one
+    // or where the caret says otherwise, the longest end that both texts share and that leaves
+    // their common beginning alone.
+    const std::size_t most = std::min(text_.size(), t.size());
+    std::size_t suffix = 0;
+    if (caret && *caret <= t.size() && t.size() - *caret <= text_.size() &&
+        std::equal(t.begin() + static_cast<std::ptrdiff_t>(*caret), t.end(), text_.end() - static_cast<std::ptrdiff_t>(t.size() - *caret))) {
+      suffix = t.size() - *caret;
+    } else {
+      std::size_t prefix = 0;
+      while (prefix < most && text_[prefix] == t[prefix]) ++prefix;
+      while (suffix < most - prefix && text_[text_.size() - 1 - suffix] == t[t.size() - 1 - suffix]) ++suffix;
+    }
+    const std::u16string head = firstLine(t.substr(0, t.size() - suffix));
+    t = firstLine(head + t.substr(t.size() - suffix));
+    at = std::min(head.size(), t.size());
   }
-  const std::u16string head = firstLine(t.substr(0, t.size() - suffix));
-  text_ = firstLine(head + t.substr(t.size() - suffix));
-  return std::min(head.size(), text_.size());
+  if (text_ == t) return at;
+  text_ = std::move(t);
+  // The box may be gone once its change handler has run.
+  raiseChange();
+  return at;
 }
 
 void TextBox::setText(std::u16string t) {
@@ -105,6 +113,12 @@ void TextBox::setText(std::u16string t) {
   if (text_ == t) return;
   text_ = std::move(t);
   notify(Prop::Caption);
+  raiseChange();
+}
+void TextBox::raiseChange() {
+  // Copy the handler: the change may unload the form and free this box.
+  auto handler = onChange;
+  if (handler && g_app) g_app->deliver(handler);
 }
 void TextBox::setForeColor(Color c) {
   if (fore_ == c) return;
@@ -158,9 +172,42 @@ void Timer::setInterval(int ms) {
   notify(Prop::Timer);
 }
 
+void Timer::aimAt(std::optional<std::int64_t> localMs) {
+  if (aim_ == localMs) return;
+  aim_ = localMs;
+  notify(Prop::Timer);
+}
+
+bool Timer::ticking() const { return running() && (!onlyWhileShown_ || form().visible()); }
+
+void Timer::setOnlyWhileShown(bool v) {
+  if (onlyWhileShown_ == v) return;
+  onlyWhileShown_ = v;
+  heldAt_.reset();
+  notify(Prop::Timer);
+}
+
+void Timer::formShownOrHidden(bool shown) {
+  if (!onlyWhileShown_) return;
+  const std::int64_t now = localMs(app().backend().now());
+  if (!shown) {
+    if (running()) heldAt_ = now;
+    notify(Prop::Timer);
+    return;
+  }
+  const auto heldAt = heldAt_;
+  heldAt_.reset();
+  notify(Prop::Timer);
+  if (!heldAt || !running()) return;
+  // A clock set back while hidden counts as a missed tick too: the label is out of date.
+  const bool missed = alignToSecond ? now / 1000 != *heldAt / 1000 : now - *heldAt >= interval_ || now < *heldAt;
+  if (missed) raiseTick();
+}
+
 void Timer::raiseTick() {
   auto handler = onTick;
   if (!running() || !handler) return;
+  aim_.reset();  // an aimed timer is spent by its tick; its backend has already let it go
   app().deliver(handler);
 }
 
@@ -208,14 +255,26 @@ void Form::Show() {
   if (dead_) return;  // an unloaded window is replaced by a fresh one through App::instance
   if (!loaded_) app().load(*this);
   if (!loaded_ || unloading_) return;  // unloaded again from inside its own Form_Load
+  const bool was = visible_;
   visible_ = true;
   notify(Prop::Shown);
+  if (!was) timersFollowVisibility();
 }
 
 void Form::Hide() {
   if (!loaded_ || !visible_) return;
   visible_ = false;
   notify(Prop::Shown);
+  timersFollowVisibility();
+}
+
+void Form::timersFollowVisibility() {
+  // A tick delivered here may unload the form: walk a copy and stop once it is gone.
+  const auto controls = controls_;
+  for (Control* c : controls) {
+    if (!loaded_ || unloading_) return;
+    if (c->kind() == Kind::Timer) static_cast<Timer*>(c)->formShownOrHidden(visible_);
+  }
 }
 
 void Form::Refresh() { notify(Prop::Repaint); }
@@ -311,6 +370,28 @@ void App::timeChanged() {
 
 void App::anotherStart() {
   if (onAnotherStart) deliver(onAnotherStart);
+}
+
+// --- time -------------------------------------------------------------------------------
+
+std::int64_t localMs(const LocalTime& t) {
+  const std::int64_t days = daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day));
+  return ((days * 24 + t.hour) * 60 + t.minute) * 60000LL + t.second * 1000LL + t.millisecond;
+}
+
+LocalTime fromLocalMs(std::int64_t ms) {
+  LocalTime t;
+  std::int64_t days = ms / 86400000LL;
+  if (ms % 86400000LL < 0) --days;
+  std::int64_t rest = ms - days * 86400000LL;
+  civilFromDays(days, t.year, t.month, t.day);
+  t.hour = static_cast<int>(rest / 3600000);
+  rest %= 3600000;
+  t.minute = static_cast<int>(rest / 60000);
+  rest %= 60000;
+  t.second = static_cast<int>(rest / 1000);
+  t.millisecond = static_cast<int>(rest % 1000);
+  return t;
 }
 
 // --- text -------------------------------------------------------------------------------

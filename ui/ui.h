@@ -158,6 +158,9 @@ class TextBox : public Control {
   bool multiLine = false;
   bool verticalScrollBar = false;
 
+  // Raised after every change of the text, the user's or the program's own.
+  std::function<void()> onChange;
+
   // Backend: the user edited the native box. Updates the value without echoing it back.
   // In a single-line box, an edit that brought line breaks (a paste of several lines) keeps
   // what it put in up to the first break, with the rest of the line around it, as a
@@ -173,6 +176,7 @@ class TextBox : public Control {
   static bool isLineBreak(char16_t c);
 
  private:
+  void raiseChange();
   std::u16string text_;
   Color fore_ = SysWindowText;
   Color back_ = SysWindow;
@@ -228,18 +232,46 @@ class Timer : public Control {
   // A changed interval restarts the period; setting the same one changes nothing. Likewise
   // setEnabled(true) on a running timer changes nothing; on a stopped one it starts a period.
   void setInterval(int ms);
-  bool running() const { return enabled() && interval_ > 0; }
+
+  // Aims the timer at a moment of the wall clock, in milliseconds of local civil time since
+  // 1970-01-01 (see localMs): enabled and aimed, it ticks once, just after the wall clock
+  // reaches that moment, instead of every interval. It is then spent (aim() empty again) and
+  // ticks no more until aimed anew. A clock set past the moment ticks it at once; a machine
+  // that slept through it ticks it on resume. Aiming at the same moment again changes nothing.
+  void aimAt(std::optional<std::int64_t> localMs);
+  const std::optional<std::int64_t>& aim() const { return aim_; }
+  // How long a backend may wait for an aimed moment before it wakes to aim again: a change
+  // of the time zone or a clock set that the platform does not announce is caught within it.
+  static constexpr std::int64_t kReaimMs = 10 * 60 * 1000;
+
+  // Enabled and set to tick: aimed, or with an interval above 0.
+  bool running() const { return enabled() && (aim_ || interval_ > 0); }
+  // Running, and not held back by a hidden form (see setOnlyWhileShown). Backends arm what ticks.
+  bool ticking() const;
+
+  // Tick only while the form is shown: hidden, the timer stays enabled but no tick is
+  // delivered, so a clock nobody can see costs no wake-ups. Shown again, it ticks at once when
+  // a tick fell due while it was held (for the second-aligned kind: when the wall-clock second
+  // changed), then goes on as before.
+  bool onlyWhileShown() const { return onlyWhileShown_; }
+  void setOnlyWhileShown(bool v);
 
   // Tick just after each wall-clock second boundary instead of every `interval` ms from
   // when it started, so a 1000 ms clock never drifts across a second and skips it.
   bool alignToSecond = false;
 
   std::function<void()> onTick;
-  // Backend: the period ran out.
+  // Backend: the period ran out, or the aimed moment came (which spends the aim).
   void raiseTick();
 
  private:
+  friend class Form;
+  void formShownOrHidden(bool shown);
+
   int interval_ = 0;
+  std::optional<std::int64_t> aim_;
+  bool onlyWhileShown_ = false;
+  std::optional<std::int64_t> heldAt_;  // local ms when the hidden form held it back
 };
 
 // A one-element control array, addressed by its index like txtTime(0).
@@ -337,6 +369,8 @@ class Form {
   friend class App;
   void add(Control* c) { controls_.push_back(c); }
   void releasePeers();
+  // Tells the timers that tick only while the form is shown that it was shown or hidden.
+  void timersFollowVisibility();
   void notify(Prop p) {
     if (peer_) peer_->changed(p);
   }
@@ -359,6 +393,11 @@ struct LocalTime {
   int year = 2000, month = 1, day = 1;  // month 1..12, day 1..31
   int hour = 0, minute = 0, second = 0, millisecond = 0;
 };
+
+// Milliseconds of local civil time since 1970-01-01 00:00, as if every day had 86,400 s: the
+// unit of Timer::aimAt, and what the clock texts name (seconds times 1000).
+std::int64_t localMs(const LocalTime& t);
+LocalTime fromLocalMs(std::int64_t ms);
 
 struct RegionalSettings {
   std::u16string dateSeparator = u"/";

@@ -17,6 +17,7 @@
 #include <fstream>
 #include <random>
 
+#include "alarm/clock_text.h"
 #include "app/alarm_form.h"
 #include "app/colors.h"
 #include "app/program.h"
@@ -96,6 +97,31 @@ TEST_F(QtProgram, ClockLabelFollowsTheTicks) {
   const QString first = label->text();
   EXPECT_EQ(first, ui::qt::toQString(main().lblTime.caption()));
   EXPECT_TRUE(QTest::qWaitFor([&] { return label->text() != first; }, 3000));
+}
+
+TEST_F(QtProgram, HiddenTheClockHoldsAndTheAimedAlarmRingsAtItsSecond) {
+  // Past the first state check, which reads the clock once more.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !main().TimerCheck.enabled(); }, 5000));
+  main().Hide();
+  // What the label showed from here on, and when (local ms).
+  std::vector<std::pair<std::u16string, std::int64_t>> shown;
+  app.observer = [&](const ui::Control& c, ui::Prop p) {
+    if (&c == &main().lblTime && p == ui::Prop::Caption) shown.emplace_back(main().lblTime.caption(), ui::localMs(backend.now()));
+  };
+  const std::int64_t due = (ui::localMs(backend.now()) / 1000 + 3) * 1000;
+  const ui::LocalTime t = ui::fromLocalMs(due);
+  const std::u16string text = tollora::FormatClockText(t, t, backend.regional());
+  main().txtTime(0).nativeEdited(text);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return main().TimerNotify.enabled(); }, 6000));
+  app.observer = nullptr;
+  // No clock tick in the seconds before: the label moved only at the alarm's second, to its
+  // text and then to "Time's Up!".
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].first, text);
+  EXPECT_EQ(shown[1].first, u"Time's Up!");
+  EXPECT_GE(shown[1].second, due);
+  EXPECT_LT(shown[1].second, due + 100);
+  EXPECT_FALSE(window(main())->isVisible());
 }
 
 TEST_F(QtProgram, GraphicalButtonTakesItsColourAfterAChange) {

@@ -41,24 +41,9 @@ struct HeadlessBackend::TimerPeer : Peer {
 HeadlessBackend::HeadlessBackend() { setWall({2022, 1, 11, 13, 0, 0, 0}); }
 HeadlessBackend::~HeadlessBackend() = default;
 
-std::int64_t HeadlessBackend::toEpochMs(const LocalTime& t) {
-  const std::int64_t days = daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day));
-  return ((days * 24 + t.hour) * 60 + t.minute) * 60000LL + t.second * 1000LL + t.millisecond;
-}
+std::int64_t HeadlessBackend::toEpochMs(const LocalTime& t) { return localMs(t); }
 
-LocalTime HeadlessBackend::fromEpochMs(std::int64_t ms) {
-  LocalTime t;
-  const std::int64_t days = floorDiv(ms, 86400000LL);
-  std::int64_t rest = ms - days * 86400000LL;
-  civilFromDays(days, t.year, t.month, t.day);
-  t.hour = static_cast<int>(rest / 3600000);
-  rest %= 3600000;
-  t.minute = static_cast<int>(rest / 60000);
-  rest %= 60000;
-  t.second = static_cast<int>(rest / 1000);
-  t.millisecond = static_cast<int>(rest % 1000);
-  return t;
-}
+LocalTime HeadlessBackend::fromEpochMs(std::int64_t ms) { return fromLocalMs(ms); }
 
 void HeadlessBackend::setWall(const LocalTime& t) { wallOffsetMs_ = toEpochMs(t) - monotonicMs_; }
 
@@ -68,9 +53,17 @@ std::int64_t HeadlessBackend::nextAlignedDue() const {
   return monotonicMs_ + (next - wall);
 }
 
+std::int64_t HeadlessBackend::dueOf(const TimerPeer& t) const {
+  if (const auto& aim = t.timer.aim()) {
+    // The backend's local time is its wall clock. Never further than the re-aim period, so a
+    // clock change nobody announced is still caught.
+    return monotonicMs_ + std::clamp<std::int64_t>(*aim - wallMs(), 0, Timer::kReaimMs);
+  }
+  return t.timer.alignToSecond ? nextAlignedDue() : monotonicMs_ + t.timer.interval();
+}
+
 void HeadlessBackend::arm(TimerPeer& t) {
-  const bool run = t.timer.running();
-  if (!run) {
+  if (!t.timer.ticking()) {
     t.armed = false;
     return;
   }
@@ -78,7 +71,7 @@ void HeadlessBackend::arm(TimerPeer& t) {
   // every call here is a real start or restart.
   t.armed = true;
   t.seq = nextSeq_++;
-  t.due = t.timer.alignToSecond ? nextAlignedDue() : monotonicMs_ + t.timer.interval();
+  t.due = dueOf(t);
   if (std::find(timers_.begin(), timers_.end(), &t) == timers_.end()) timers_.push_back(&t);
 }
 
@@ -94,9 +87,22 @@ void HeadlessBackend::advance(std::int64_t ms) {
     }
     if (!next) break;
     monotonicMs_ = next->due;
-    // Schedule the next period before the handler runs; the handler may stop or restart it.
+    if (monotonicMs_ != lastWakeMs_) {
+      ++wakeUps;
+      lastWakeMs_ = monotonicMs_;
+    }
     next->seq = nextSeq_++;
-    next->due = next->timer.alignToSecond ? nextAlignedDue() : monotonicMs_ + next->timer.interval();
+    if (const auto& aim = next->timer.aim()) {
+      if (wallMs() < *aim) {  // woken to aim again, not yet due
+        next->due = dueOf(*next);
+        continue;
+      }
+      next->armed = false;  // spent; the handler may aim it again
+    } else {
+      // Schedule the next period before the handler runs; the handler may stop or restart it.
+      next->due = dueOf(*next);
+    }
+    ++ticks[next->timer.name()];
     next->timer.raiseTick();
   }
   monotonicMs_ = target;
@@ -106,7 +112,7 @@ void HeadlessBackend::jump(std::int64_t ms, bool notify) {
   wallOffsetMs_ += ms;
   if (!notify) return;
   for (TimerPeer* t : timers_)
-    if (t->armed && t->timer.alignToSecond) t->due = nextAlignedDue();
+    if (t->armed && (t->timer.alignToSecond || t->timer.aim())) t->due = dueOf(*t);
   app().timeChanged();
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -57,6 +58,10 @@ class HeadlessBackend : public Backend {
   std::vector<Handle> destroyedWindows;  // in the order the windows went away
   std::vector<std::u16string> announcements;
   bool quitCalled = false;
+  // Wake-ups: the distinct moments at which a timer woke the program, whether to tick or only
+  // to aim again (ticks due at the same moment are one wake-up), and the ticks of each timer.
+  std::int64_t wakeUps = 0;
+  std::map<std::string, int> ticks;
   bool trayIconShown() const;
 
   // --- other copies of the program -------------------------------------------------------
@@ -113,9 +118,11 @@ class HeadlessBackend : public Backend {
 
  private:
   std::int64_t nextAlignedDue() const;
+  std::int64_t dueOf(const TimerPeer& t) const;
 
   std::int64_t monotonicMs_ = 0;
   std::int64_t wallOffsetMs_ = 0;
+  std::int64_t lastWakeMs_ = -1;
   std::uint64_t nextSeq_ = 0;
   Handle nextHandle_ = 0x1000;
   std::vector<TimerPeer*> timers_;

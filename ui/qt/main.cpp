@@ -9,6 +9,7 @@
 #include "ui/qt/qt_look.h"
 
 int main(int argc, char** argv) {
+  ui::qt::beforeApplication();
   // The first text the window draws makes Qt load fontconfig's whole configuration, the
   // largest single cost of start-up beyond a bare window. fontconfig (loaded with Qt) may be
   // set up from any thread: it is done here while the main thread connects to the display.

@@ -11,7 +11,15 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+
+#ifdef __linux__
+#include <sys/timerfd.h>
+#include <time.h>
+#include <unistd.h>
+#endif
 
 #include "ui/instance_name.h"
 #include "ui/qt/qt_look.h"
@@ -31,6 +39,14 @@ constexpr qint64 kClockJumpMs = 2000;
 
 }  // namespace
 
+void beforeApplication() {
+  // X11: no shared-memory images. Each repaint through shared memory is answered by a
+  // completion event, which wakes Qt's X event thread and then the main thread: two extra
+  // wake-ups for every second the clock shows. The clock's few changed pixels cost nothing
+  // worth saving through the socket. (A user's own setting of the variable wins.)
+  if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
+}
+
 QtBackend::QtBackend(std::u16string programFolder) : folder_(std::move(programFolder)) {
   initResources();
   installFontSubstitutes();
@@ -39,6 +55,16 @@ QtBackend::QtBackend(std::u16string programFolder) : folder_(std::move(programFo
   icon_ = clockIcon();
   QGuiApplication::setWindowIcon(icon_);
   monotonic_.start();
+  if (watchClock()) {
+    auto* notifier = new QSocketNotifier(clockWatch_, QSocketNotifier::Read, &context_);
+    QObject::connect(notifier, &QSocketNotifier::activated, &context_, [this] {
+      // ECANCELED: the clock was set, or the machine resumed. Watch again, then tell.
+      std::uint64_t expirations = 0;
+      if (::read(clockWatch_, &expirations, sizeof expirations) < 0 && errno != ECANCELED) return;
+      watchClock();
+      clockChanged();
+    });
+  }
   if (const char* file = std::getenv("TOLLORA_TEST_STATE"); file && *file)
     dump_ = std::make_unique<StateDump>(QString::fromLocal8Bit(file), windows_);
 }
@@ -46,6 +72,37 @@ QtBackend::QtBackend(std::u16string programFolder) : folder_(std::move(programFo
 QtBackend::~QtBackend() {
   delete message_;
   delete tray_;
+  if (clockWatch_ >= 0) ::close(clockWatch_);
+}
+
+// With no ticks while the window is hidden nothing would compare the clocks: on Linux the kernel
+// says when the wall clock is set or the machine resumes, through a wall-clock timerfd armed far
+// ahead with TFD_TIMER_CANCEL_ON_SET, which costs no wake-up until then. Elsewhere the
+// comparison on the clock's ticks and the aimed timers' ten-minute re-aim remain.
+bool QtBackend::watchClock() {
+#ifdef __linux__
+  if (clockWatch_ < 0) clockWatch_ = ::timerfd_create(CLOCK_REALTIME, TFD_NONBLOCK | TFD_CLOEXEC);
+  if (clockWatch_ < 0) return false;
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  itimerspec far{};
+  far.it_value.tv_sec = now.tv_sec + 100LL * 366 * 86400;
+  if (::timerfd_settime(clockWatch_, TFD_TIMER_ABSTIME | TFD_TIMER_CANCEL_ON_SET, &far, nullptr) == 0) return true;
+  ::close(clockWatch_);
+  clockWatch_ = -1;
+#endif
+  return false;
+}
+
+void QtBackend::clockChanged() {
+  wallAhead_ = QDateTime::currentMSecsSinceEpoch() - monotonic_.elapsed();
+  for (ClockFollower* f : std::vector(followers_)) f->clockChanged();
+  app().timeChanged();
+}
+
+qint64 QtBackend::utcFromLocal(std::int64_t localMs) {
+  const LocalTime t = fromLocalMs(localMs);
+  return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second, t.millisecond)).toMSecsSinceEpoch();
 }
 
 std::unique_ptr<FormPeer> QtBackend::createPeers(Form& form) { return createFormPeers(form, *this); }
@@ -186,7 +243,7 @@ void QtBackend::checkWallClock() {
   const qint64 ahead = QDateTime::currentMSecsSinceEpoch() - monotonic_.elapsed();
   const bool jumped = wallAhead_ && std::llabs(ahead - *wallAhead_) > kClockJumpMs;
   wallAhead_ = ahead;
-  if (jumped) app().timeChanged();
+  if (jumped) clockChanged();
 }
 
 void QtBackend::windowCreated(QWidget* window) {

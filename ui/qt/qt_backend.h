@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <memory>
 #include <optional>
@@ -20,6 +21,9 @@
 namespace ui::qt {
 
 class StateDump;
+
+// Settings of the process that must come before the QApplication: call first in main.
+void beforeApplication();
 
 class QtBackend : public Backend {
  public:
@@ -58,6 +62,20 @@ class QtBackend : public Backend {
   // the program when they parted: the clock was set, or the machine slept.
   void checkWallClock();
 
+  // Timers aimed at the wall clock (second-aligned or aimed at a moment) re-aim themselves
+  // when it changes, before the program hears of it.
+  class ClockFollower {
+   public:
+    virtual void clockChanged() = 0;
+
+   protected:
+    ~ClockFollower() = default;
+  };
+  void follow(ClockFollower* f) { followers_.push_back(f); }
+  void unfollow(ClockFollower* f) { std::erase(followers_, f); }
+  // A moment of local civil time (Timer::aimAt) as milliseconds since the epoch, UTC.
+  static qint64 utcFromLocal(std::int64_t localMs);
+
   // The form windows, in load order, for the test-state file.
   void windowCreated(QWidget* window);
   void windowDestroyed(QWidget* window);
@@ -73,8 +91,13 @@ class QtBackend : public Backend {
   QSystemTrayIcon* tray_ = nullptr;
   QPointer<QMessageBox> message_;
   Handle trayWindow_ = 0;
+  void clockChanged();
+  bool watchClock();
+
   QElapsedTimer monotonic_;
   std::optional<qint64> wallAhead_;  // wall-clock ms minus monotonic ms, at the last check
+  std::vector<ClockFollower*> followers_;
+  int clockWatch_ = -1;  // Linux: a timerfd that the kernel cancels when the clock is set or on resume
   std::vector<QWidget*> windows_;
   std::unique_ptr<StateDump> dump_;
   Announcer announcer_;

@@ -395,15 +395,16 @@ class ProgressBarPeer : public WidgetPeer {
   QProgressBar* qbar_;
 };
 
-class TimerPeer : public Peer {
+class TimerPeer : public Peer, QtBackend::ClockFollower {
  public:
   TimerPeer(Timer& timer, QtBackend& backend) : timer_(timer), backend_(backend), qtimer_(new QTimer) {
     qtimer_->setTimerType(Qt::PreciseTimer);
-    qtimer_->setSingleShot(timer.alignToSecond);
     QObject::connect(qtimer_, &QTimer::timeout, [this] { tick(); });
+    backend_.follow(this);
     arm();
   }
   ~TimerPeer() override {
+    backend_.unfollow(this);
     // Maybe inside this timer's own timeout: stop it, cut it off, and let Qt free it.
     qtimer_->stop();
     qtimer_->disconnect();
@@ -412,22 +413,42 @@ class TimerPeer : public Peer {
   void changed(Prop what) override {
     if (what == Prop::Timer) arm();
   }
+  void clockChanged() override {
+    if (qtimer_->isActive() && (timer_.aim() || timer_.alignToSecond)) arm();
+  }
 
  private:
+  // A stopped or held timer is really stopped: no QTimer runs, nothing wakes the process.
   void arm() {
-    if (!timer_.running()) qtimer_->stop();
+    if (!timer_.ticking()) {
+      qtimer_->stop();
+      return;
+    }
+    const bool wallClock = timer_.aim() || timer_.alignToSecond;
+    qtimer_->setSingleShot(wallClock);
+    if (timer_.aim()) qtimer_->start(msToAim());
     else if (timer_.alignToSecond) qtimer_->start(msToNextSecond());
     else qtimer_->start(timer_.interval());
   }
 
+  static constexpr int kMargin = 2;
+
   // Just past the next wall-clock second, re-aimed each tick, so the clock never drifts
   // across a second boundary and skips a second.
-  static int msToNextSecond() {
-    constexpr int kMargin = 2;
-    return 1000 - static_cast<int>(QDateTime::currentMSecsSinceEpoch() % 1000) + kMargin;
-  }
+  static int msToNextSecond() { return 1000 - static_cast<int>(QDateTime::currentMSecsSinceEpoch() % 1000) + kMargin; }
+
+  // Just past the aimed moment, but no further than the re-aim period: QTimer counts on the
+  // monotonic clock, and a wall clock changed in between is caught by the next aim at latest.
+  qint64 msLeft() const { return QtBackend::utcFromLocal(*timer_.aim()) - QDateTime::currentMSecsSinceEpoch(); }
+  int msToAim() const { return static_cast<int>(std::clamp<qint64>(msLeft() + kMargin, 0, Timer::kReaimMs)); }
 
   void tick() {
+    if (timer_.aim()) {
+      // Not there yet: woken to aim again (or early). Otherwise the tick spends the aim.
+      if (msLeft() > 0) arm();
+      else timer_.raiseTick();
+      return;
+    }
     if (!timer_.alignToSecond) {
       timer_.raiseTick();
       return;

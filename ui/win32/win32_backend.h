@@ -9,10 +9,12 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace ui {
 
@@ -73,6 +75,14 @@ class Win32Backend : public Backend {
   std::optional<std::string> toCodePage(const std::u16string& text) override;
   std::u16string fromCodePage(const std::string& bytes) override;
 
+  // --- the message loop's own waits ------------------------------------------------------
+  // A waitable timer of the finest resolution the system offers (high resolution from
+  // Windows 10 1803; an ordinary one elsewhere), which the message loop waits on beside the
+  // messages and calls `fired` for. Outside that loop (a message box, a window being dragged)
+  // only messages flow, so its owner keeps a SetTimer behind it.
+  HANDLE createPreciseTimer(std::function<void()> fired);
+  void closePreciseTimer(HANDLE timer);
+
   // --- shared by the peers ---------------------------------------------------------------
   HINSTANCE instance() const { return instance_; }
   ATOM formClass() const { return formClass_; }
@@ -102,6 +112,8 @@ class Win32Backend : public Backend {
   std::map<std::tuple<std::u16string, int, bool>, HFONT> fonts_;  // face, height, bold
   std::map<COLORREF, HBRUSH> brushes_;
   bool microsoftSansSerif_ = false;  // the scalable successor of MS Sans Serif is installed
+  std::vector<HANDLE> waits_;
+  std::vector<std::function<void()>> waitCalls_;
   Win32Files files_;
   HANDLE instanceMutex_ = nullptr;  // "a Tollora runs with this alarm file", while it lives
   HWND instanceWindow_ = nullptr;   // where a later start knocks

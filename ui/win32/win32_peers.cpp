@@ -337,48 +337,85 @@ class ProgressPeer : public ChildPeer {
   ProgressBar& bar_;
 };
 
-// A timer lives on its form's window under its own id. The second-aligned kind is a one-shot
-// re-armed on every tick for just after the next wall-clock second.
+// A timer lives on its form's window under its own id. The kinds aimed at the wall clock (the
+// second-aligned clock, a timer aimed at a moment) are one-shots re-armed on each tick, on a
+// precise waitable timer with an absolute due time (so a clock set moves it along), and the
+// id's SetTimer a little later behind it for the times the message loop is not ours.
 class TimerPeer : public Peer {
  public:
   TimerPeer(FormWindow& form, Timer& timer, UINT_PTR id) : form_(form), timer_(timer), id_(id) { arm(); }
-  ~TimerPeer() override { KillTimer(form_.hwnd(), id_); }
+  ~TimerPeer() override {
+    KillTimer(form_.hwnd(), id_);
+    if (precise_) form_.backend().closePreciseTimer(precise_);
+  }
 
   void changed(Prop what) override {
     if (what == Prop::Timer) arm();
   }
 
+  // A stopped or held timer is really stopped: nothing is left to wake the process.
   void arm() {
-    if (!timer_.running()) {
+    // A waitable timer set again needs no cancelling first: each call into the system counts
+    // (under Wine every one is a round trip to wineserver).
+    if (!timer_.ticking() || !wallClock()) {
+      if (precise_) CancelWaitableTimer(precise_);
+    }
+    if (!timer_.ticking()) {
       KillTimer(form_.hwnd(), id_);
       return;
     }
-    if (!timer_.alignToSecond) {
+    if (!wallClock()) {
       SetTimer(form_.hwnd(), id_, static_cast<UINT>(timer_.interval()), nullptr);
       return;
     }
-    // 2 ms past the boundary, so the clock read in the handler is surely in the new second.
     const ULONGLONG now = preciseMs();
-    boundary_ = (now / 1000 + 1) * 1000;
-    SetTimer(form_.hwnd(), id_, static_cast<UINT>(boundary_ - now + 2), nullptr);
+    if (timer_.aim()) {
+      target_ = utcFromLocal(*timer_.aim());
+      // No further than the re-aim period: a change of the time zone moves the target.
+      wake_ = std::min<ULONGLONG>(std::max(target_, now), now + static_cast<ULONGLONG>(Timer::kReaimMs));
+    } else {
+      target_ = (now / 1000 + 1) * 1000;
+      wake_ = target_;
+    }
+    // 2 ms past the moment, so the clock read in the handler is surely in the new second.
+    wake_ += 2;
+    if (!precise_) precise_ = form_.backend().createPreciseTimer([this] { tick(); });
+    if (precise_) {
+      LARGE_INTEGER due;
+      due.QuadPart = static_cast<LONGLONG>(wake_ * 10000);  // absolute: 100 ns units of UTC
+      SetWaitableTimer(precise_, &due, 0, nullptr, nullptr, FALSE);
+    }
+    const UINT backstop = precise_ ? 20 : 0;
+    SetTimer(form_.hwnd(), id_, static_cast<UINT>(wake_ - now + backstop), nullptr);
   }
 
   // The handler may unload the form: nothing of this peer is touched after raiseTick.
   void tick() {
-    if (timer_.alignToSecond) {
+    if (wallClock()) {
       // Timers may fire a tick early; waiting out the rest keeps the label off the old
-      // second. A boundary far ahead means the clock went back: tick now and re-align.
+      // second. A boundary far ahead means the clock went back: tick now and re-align. An
+      // aimed moment not reached yet was a wake to aim again.
       const ULONGLONG now = preciseMs();
-      if (now < boundary_ && boundary_ - now < 1000) {
-        SetTimer(form_.hwnd(), id_, static_cast<UINT>(boundary_ - now + 2), nullptr);
-        return;
+      if (timer_.aim()) {
+        if (now < utcFromLocal(*timer_.aim())) {
+          arm();
+          return;
+        }
+        KillTimer(form_.hwnd(), id_);
+        if (precise_) CancelWaitableTimer(precise_);
+      } else {
+        if (now < target_ && target_ - now < 1000) {
+          arm();
+          return;
+        }
+        arm();
       }
-      arm();
     }
     timer_.raiseTick();
   }
 
-  bool aligned() const { return timer_.alignToSecond; }
+  bool wallClock() const { return timer_.alignToSecond || timer_.aim(); }
+  Timer& timer() const { return timer_; }
 
  private:
   static ULONGLONG preciseMs() {
@@ -387,10 +424,24 @@ class TimerPeer : public Peer {
     return ((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 10000;
   }
 
+  // A moment of local civil time as UTC milliseconds since 1601, as FILETIME counts.
+  static ULONGLONG utcFromLocal(std::int64_t localMs) {
+    const LocalTime t = fromLocalMs(localMs);
+    SYSTEMTIME local{static_cast<WORD>(t.year), static_cast<WORD>(t.month), 0, static_cast<WORD>(t.day),
+                     static_cast<WORD>(t.hour), static_cast<WORD>(t.minute), static_cast<WORD>(t.second),
+                     static_cast<WORD>(t.millisecond)};
+    SYSTEMTIME utc;
+    FILETIME ft;
+    if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) || !SystemTimeToFileTime(&utc, &ft)) return 0;
+    return ((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 10000;
+  }
+
   FormWindow& form_;
   Timer& timer_;
   UINT_PTR id_;
-  ULONGLONG boundary_ = 0;
+  HANDLE precise_ = nullptr;
+  ULONGLONG target_ = 0;  // the boundary or the aimed moment, UTC ms
+  ULONGLONG wake_ = 0;
 };
 
 // --- forms ------------------------------------------------------------------------------
@@ -510,7 +561,7 @@ void FormWindow::timeChanged() {
   for (Control* c : form_.controls()) {
     if (c->kind() == Kind::Timer && c->peer()) {
       auto* timer = static_cast<TimerPeer*>(c->peer());
-      if (timer->aligned()) timer->arm();
+      if (timer->wallClock() && timer->timer().ticking()) timer->arm();
     }
   }
   // Every top-level window hears of the change; the oldest form speaks for the program.
