@@ -17,6 +17,10 @@ namespace {
 
 constexpr int kFirstChildId = 100;  // clear of IDOK/IDCANCEL, which IsDialogMessage sends
 constexpr int kMaximized = 2;       // WindowState beyond vbNormal and vbMinimized
+// Posted to a form to put it back where the program placed it (see FormWindow::placing_).
+constexpr UINT kPlaceMessage = WM_APP + 2;
+// How long after a form appears a move is taken as the window manager's placement.
+constexpr ULONGLONG kPlacementMs = 2000;
 
 class FormWindow;
 
@@ -76,6 +80,10 @@ class FormWindow : public FormPeer {
   // The outer frame for the form's position and client size, or centred on the work area.
   RECT frameRect(bool center) const;
   void applyGeometry(bool center);
+  // Called before a hidden form is shown: see placingUntil_.
+  void expectPlacement() {
+    if (!IsWindowVisible(hwnd_)) placingUntil_ = GetTickCount64() + kPlacementMs;
+  }
   void paintBackground(HDC dc);
   void timeChanged();
   void forEachChild(void (ChildPeer::*what)());
@@ -87,6 +95,12 @@ class FormWindow : public FormPeer {
   HWND lastFocus_ = nullptr;
   UINT dpi_;
   bool ready_ = false;  // ignore the moves and sizes of creation: they are not the user's
+  // Wine quirk: winex11 maps a window with its position only as "program-specified"
+  // (PPosition), and a window manager may place it elsewhere; evilwm puts every new window
+  // by the pointer. Wine then reports the manager's move like the user's. A move in the first
+  // moments after the form appears is taken back instead: once the window is mapped, the
+  // manager honours a move the program asks for.
+  ULONGLONG placingUntil_ = 0;
 };
 
 // --- controls ---------------------------------------------------------------------------
@@ -463,9 +477,12 @@ void FormWindow::forEachChild(void (ChildPeer::*what)()) {
 void FormWindow::changed(Prop what) {
   switch (what) {
     case Prop::Shown:
+      if (form_.visible()) expectPlacement();
       ShowWindow(hwnd_, form_.visible() ? SW_SHOW : SW_HIDE);
       break;
     case Prop::State:
+      // Restoring a form hidden in the notification area shows it.
+      if (form_.WindowState() != vbMinimized) expectPlacement();
       ShowWindow(hwnd_, form_.WindowState() == vbMinimized ? SW_MINIMIZE : form_.WindowState() == kMaximized ? SW_MAXIMIZE : SW_RESTORE);
       break;
     case Prop::Geometry:
@@ -559,9 +576,19 @@ LRESULT FormWindow::message(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (ready_ && !IsIconic(hwnd_)) {
         RECT r;
         GetWindowRect(hwnd_, &r);
-        if (r.left != px(form_.Left()) || r.top != px(form_.Top())) form_.nativeMoved(twips(r.left), twips(r.top));
+        if (r.left == px(form_.Left()) && r.top == px(form_.Top())) return 0;
+        if (GetTickCount64() < placingUntil_)
+          PostMessageW(hwnd_, kPlaceMessage, 0, 0);  // not from inside the move being reported
+        else
+          form_.nativeMoved(twips(r.left), twips(r.top));
       }
       return 0;
+    case kPlaceMessage:
+      applyGeometry(false);
+      return 0;
+    case WM_ENTERSIZEMOVE:  // the user's own drag
+      placingUntil_ = 0;
+      break;
     case WM_SIZE: {
       if (!ready_) return 0;
       if (wParam == SIZE_MINIMIZED) {
