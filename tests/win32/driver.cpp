@@ -624,15 +624,23 @@ int wmain(int argc, wchar_t** argv) {
   // a message that leaves the main window usable: the alarm rings and "Stop/Reset" answers
   // while it is open, and a second failure reuses it.
   SetFileAttributesW(iniW.c_str(), FILE_ATTRIBUTE_READONLY);
-  // evilwm puts a new window under the pointer, wherever the program placed it: the pointer
-  // goes out of the way first, so the message cannot land on "Stop/Reset".
-  SetCursorPos(5, 5);
+  // The pointer over the main window: the message goes beside it all the same, clear of
+  // "Stop/Reset", where a window manager that places windows by the pointer would cover it.
+  RECT mainFrame{};
+  GetWindowRect(main, &mainFrame);
+  SetCursorPos((mainFrame.left + mainFrame.right) / 2, (mainFrame.top + mainFrame.bottom) / 2);
   type(box, clockText(2 * 24 * 3600));
   check(clickReturns(child(main, L"Button", L"Alarm Set")), "a failed save returns at once: its message is modeless");
   HWND warning = nullptr;
   check(waitFor([&] { return (warning = FindWindowW(L"#32770", L"Tollora")) != nullptr; }), "a read-only alarm.ini is reported");
   check(waitFor([&] { return child(warning, L"Static", L"could not be saved", true) != nullptr; }),
         "the report says the alarm could not be saved");
+  {
+    RECT at{}, overlap{};
+    auto clear = [&] { return GetWindowRect(warning, &at) && !IntersectRect(&overlap, &at, &mainFrame); };
+    const bool beside = waitFor(clear) && !waitFor([&] { return !clear(); }, 1500);
+    check(beside, "the report lands beside the main window, not over it", rectText(at) + " by " + rectText(mainFrame));
+  }
   check(IsWindowEnabled(main), "the main window stays enabled while the message is open");
   type(box, clockText(3));
   check(waitFor([&] { return child(main, L"Static", L"Time's Up!") != nullptr; }), "the alarm rings while the message is open");

@@ -17,10 +17,6 @@ namespace {
 
 constexpr int kFirstChildId = 100;  // clear of IDOK/IDCANCEL, which IsDialogMessage sends
 constexpr int kMaximized = 2;       // WindowState beyond vbNormal and vbMinimized
-// Posted to a form to put it back where the program placed it (see FormWindow::placing_).
-constexpr UINT kPlaceMessage = WM_APP + 2;
-// How long after a form appears a move is taken as the window manager's placement.
-constexpr ULONGLONG kPlacementMs = 2000;
 
 class FormWindow;
 
@@ -80,9 +76,11 @@ class FormWindow : public FormPeer {
   // The outer frame for the form's position and client size, or centred on the work area.
   RECT frameRect(bool center) const;
   void applyGeometry(bool center);
-  // Called before a hidden form is shown: see placingUntil_.
+  // Called before a hidden form is shown: see placing_.
   void expectPlacement() {
-    if (!IsWindowVisible(hwnd_)) placingUntil_ = GetTickCount64() + kPlacementMs;
+    if (IsWindowVisible(hwnd_)) return;
+    placing_ = true;
+    SetTimer(hwnd_, kPlacementTimer, kPlacementMs, nullptr);
   }
   void paintBackground(HDC dc);
   void timeChanged();
@@ -95,12 +93,8 @@ class FormWindow : public FormPeer {
   HWND lastFocus_ = nullptr;
   UINT dpi_;
   bool ready_ = false;  // ignore the moves and sizes of creation: they are not the user's
-  // Wine quirk: winex11 maps a window with its position only as "program-specified"
-  // (PPosition), and a window manager may place it elsewhere; evilwm puts every new window
-  // by the pointer. Wine then reports the manager's move like the user's. A move in the first
-  // moments after the form appears is taken back instead: once the window is mapped, the
-  // manager honours a move the program asks for.
-  ULONGLONG placingUntil_ = 0;
+  // Whether a move is the window manager's placement, not the user's (kPlaceMessage).
+  bool placing_ = false;
 };
 
 // --- controls ---------------------------------------------------------------------------
@@ -564,6 +558,11 @@ LRESULT FormWindow::message(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_TIMER: {
+      if (wParam == kPlacementTimer) {
+        KillTimer(hwnd_, kPlacementTimer);
+        placing_ = false;
+        return 0;
+      }
       // Ids are control indexes plus one; a tick queued before its timer went is dropped.
       const auto& controls = form_.controls();
       if (wParam >= 1 && wParam <= controls.size()) {
@@ -577,7 +576,7 @@ LRESULT FormWindow::message(UINT msg, WPARAM wParam, LPARAM lParam) {
         RECT r;
         GetWindowRect(hwnd_, &r);
         if (r.left == px(form_.Left()) && r.top == px(form_.Top())) return 0;
-        if (GetTickCount64() < placingUntil_)
+        if (placing_)
           PostMessageW(hwnd_, kPlaceMessage, 0, 0);  // not from inside the move being reported
         else
           form_.nativeMoved(twips(r.left), twips(r.top));
@@ -587,7 +586,7 @@ LRESULT FormWindow::message(UINT msg, WPARAM wParam, LPARAM lParam) {
       applyGeometry(false);
       return 0;
     case WM_ENTERSIZEMOVE:  // the user's own drag
-      placingUntil_ = 0;
+      placing_ = false;
       break;
     case WM_SIZE: {
       if (!ready_) return 0;
