@@ -366,14 +366,23 @@ std::string rectText(const RECT& r) {
          std::to_string(r.bottom - r.top);
 }
 
-// Whether `w` comes to `expected`'s top-left corner and stays there: a window manager that
-// places a new window itself moves it a moment after it appears.
+// Whether `where` comes to hold and then holds for 1.5 s on end: a window manager that places
+// a new window itself moves it a moment after it appears, and the program may move it back.
+bool settles(const std::function<bool()>& where) {
+  const ULONGLONG end = GetTickCount64() + kLimitMs;
+  for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+    if (!waitFor(where, static_cast<DWORD>(end - now))) return false;
+    if (!waitFor([&] { return !where(); }, 1500)) return true;
+  }
+  return false;
+}
+
+// Whether `w` settles with its top-left corner at `expected`.
 bool landsAt(HWND w, POINT expected, RECT& seen) {
-  auto at = [&] {
+  return settles([&] {
     GetWindowRect(w, &seen);
     return std::abs(seen.left - expected.x) <= 1 && std::abs(seen.top - expected.y) <= 1;
-  };
-  return waitFor(at) && !waitFor([&] { return !at(); }, 1500);
+  });
 }
 
 bool screenshot(const std::wstring& folder, const std::wstring& name, HWND window) {
@@ -638,7 +647,7 @@ int wmain(int argc, wchar_t** argv) {
   {
     RECT at{}, overlap{};
     auto clear = [&] { return GetWindowRect(warning, &at) && !IntersectRect(&overlap, &at, &mainFrame); };
-    const bool beside = waitFor(clear) && !waitFor([&] { return !clear(); }, 1500);
+    const bool beside = settles(clear);
     check(beside, "the report lands beside the main window, not over it", rectText(at) + " by " + rectText(mainFrame));
   }
   check(IsWindowEnabled(main), "the main window stays enabled while the message is open");

@@ -476,7 +476,7 @@ void FormWindow::changed(Prop what) {
       break;
     case Prop::State:
       // Restoring a form hidden in the notification area shows it.
-      if (form_.WindowState() != vbMinimized) expectPlacement();
+      if (form_.WindowState() == vbNormal) expectPlacement();
       ShowWindow(hwnd_, form_.WindowState() == vbMinimized ? SW_MINIMIZE : form_.WindowState() == kMaximized ? SW_MAXIMIZE : SW_RESTORE);
       break;
     case Prop::Geometry:
@@ -576,7 +576,7 @@ LRESULT FormWindow::message(UINT msg, WPARAM wParam, LPARAM lParam) {
         RECT r;
         GetWindowRect(hwnd_, &r);
         if (r.left == px(form_.Left()) && r.top == px(form_.Top())) return 0;
-        if (placing_)
+        if (placing_ && !IsZoomed(hwnd_))
           PostMessageW(hwnd_, kPlaceMessage, 0, 0);  // not from inside the move being reported
         else
           form_.nativeMoved(twips(r.left), twips(r.top));
