@@ -15,6 +15,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -252,13 +253,13 @@ bool click(HWND parent, const wchar_t* caption) {
 }
 
 // A click through the mouse, as the user's, which a disabled or blocked window never gets.
-bool realClick(HWND w) {
+bool realClick(HWND w, bool right = false) {
   RECT r;
   if (!w || !GetWindowRect(w, &r) || !SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2)) return false;
   INPUT input[2] = {};
   input[0].type = input[1].type = INPUT_MOUSE;
-  input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  input[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+  input[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
   return SendInput(2, input, sizeof(INPUT)) == 2;
 }
 
@@ -350,6 +351,38 @@ void moveWineTrayAside() {
   GetWindowRect(tray, &r);
   SetWindowPos(tray, HWND_BOTTOM, GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left),
                GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top), 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+// The program's icon in Wine's own tray window, in the corner, or null where the icons are
+// elsewhere.
+HWND trayIcon() {
+  moveWineTrayAside();
+  HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+  return tray ? FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr) : nullptr;
+}
+
+std::string rectText(const RECT& r) {
+  return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
+         std::to_string(r.bottom - r.top);
+}
+
+// Whether `where` comes to hold and then holds for 1.5 s on end: a window manager that places
+// a new window itself moves it a moment after it appears, and the program may move it back.
+bool settles(const std::function<bool()>& where) {
+  const ULONGLONG end = GetTickCount64() + kLimitMs;
+  for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+    if (!waitFor(where, static_cast<DWORD>(end - now))) return false;
+    if (!waitFor([&] { return !where(); }, 1500)) return true;
+  }
+  return false;
+}
+
+// Whether `w` settles with its top-left corner at `expected`.
+bool landsAt(HWND w, POINT expected, RECT& seen) {
+  return settles([&] {
+    GetWindowRect(w, &seen);
+    return std::abs(seen.left - expected.x) <= 1 && std::abs(seen.top - expected.y) <= 1;
+  });
 }
 
 bool screenshot(const std::wstring& folder, const std::wstring& name, HWND window) {
@@ -546,6 +579,8 @@ int wmain(int argc, wchar_t** argv) {
   DeleteFileW(iniPath.c_str());
 
   Program program;
+  // The pointer in a corner: a window manager that places windows by the pointer shows itself.
+  SetCursorPos(5, 5);
   const ULONGLONG started = GetTickCount64();
   check(program.start(folder), "tollora.exe starts");
   HWND main = nullptr;
@@ -554,6 +589,16 @@ int wmain(int argc, wchar_t** argv) {
   HWINEVENTHOOK alertHook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, nullptr, onAlert,
                                             program.process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
   std::printf("figure: start-up to visible window %llu ms\n", shown - started);
+  {
+    RECT frame{}, work{}, seen{};
+    GetWindowRect(main, &frame);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const POINT centred{work.left + (work.right - work.left - (frame.right - frame.left)) / 2,
+                        work.top + (work.bottom - work.top - (frame.bottom - frame.top)) / 2};
+    const bool ok = landsAt(main, centred, seen);
+    check(ok, "the main window starts centred on the screen",
+          rectText(seen) + " instead of " + std::to_string(centred.x) + "," + std::to_string(centred.y));
+  }
 
   // With no alarm file the alarm is empty: the first check, 2.5 s in, asks for one.
   check(waitFor([&] { return child(main, L"Button", L"Set Alarm") != nullptr; }, 4500),
@@ -705,15 +750,23 @@ int wmain(int argc, wchar_t** argv) {
   // a message that leaves the main window usable: the alarm rings and "Stop/Reset" answers
   // while it is open, and a second failure reuses it.
   SetFileAttributesW(iniW.c_str(), FILE_ATTRIBUTE_READONLY);
-  // evilwm puts a new window under the pointer, wherever the program placed it: the pointer
-  // goes out of the way first, so the message cannot land on "Stop/Reset".
-  SetCursorPos(5, 5);
+  // The pointer over the main window: the message goes beside it all the same, clear of
+  // "Stop/Reset", where a window manager that places windows by the pointer would cover it.
+  RECT mainFrame{};
+  GetWindowRect(main, &mainFrame);
+  SetCursorPos((mainFrame.left + mainFrame.right) / 2, (mainFrame.top + mainFrame.bottom) / 2);
   type(box, clockText(2 * 24 * 3600));
   check(clickReturns(child(main, L"Button", L"Alarm Set")), "a failed save returns at once: its message is modeless");
   HWND warning = nullptr;
   check(waitFor([&] { return (warning = FindWindowW(L"#32770", L"Tollora")) != nullptr; }), "a read-only alarm.ini is reported");
   check(waitFor([&] { return child(warning, L"Static", L"could not be saved", true) != nullptr; }),
         "the report says the alarm could not be saved");
+  {
+    RECT at{}, overlap{};
+    auto clear = [&] { return GetWindowRect(warning, &at) && !IntersectRect(&overlap, &at, &mainFrame); };
+    const bool beside = settles(clear);
+    check(beside, "the report lands beside the main window, not over it", rectText(at) + " by " + rectText(mainFrame));
+  }
   check(IsWindowEnabled(main), "the main window stays enabled while the message is open");
   type(box, clockText(3));
   check(waitFor([&] { return child(main, L"Static", L"Time's Up!") != nullptr; }), "the alarm rings while the message is open");
@@ -769,15 +822,49 @@ int wmain(int argc, wchar_t** argv) {
   press(VK_SPACE);
   check(waitFor([&] { return !topLevel(L"Alert"); }) && IsWindow(main), "Space on \"No\" closes the Alert and the program stays");
 
+  SetCursorPos(5, 5);
   check(click(main, L"About"), "click \"About\"");
   HWND about = nullptr;
   check(waitFor([&] { return (about = topLevel(L"About")) && IsWindowVisible(about); }), "the About window opens");
+  {
+    RECT frame{}, client{}, seen{};
+    GetWindowRect(main, &frame);
+    GetClientRect(main, &client);
+    const POINT over{frame.left + client.right / 9, frame.top + client.bottom / 5};
+    const bool ok = landsAt(about, over, seen);
+    check(ok, "About lands over the main window",
+          rectText(seen) + " instead of " + std::to_string(over.x) + "," + std::to_string(over.y));
+  }
   check(child(about, L"Static", L"Alarm v1.1: brenlow@example.org") != nullptr, "About shows the version line");
   check(click(about, L"Close"), "click \"Close\"");
   check(waitFor([&] { return !topLevel(L"About"); }), "\"Close\" closes the About window");
 
-  PostMessageW(main, kTrayCallback, 1, kRightButtonDown);
-  check(waitFor([&] { return (alert = topLevel(L"Alert")) && child(alert, L"Button", L"Yes"); }), "the Alert again");
+  // A real right click on the icon, the pointer far from the window: the window comes back where
+  // it was, and the Alert lands over it, a ninth of its width in and a fifth of its height down.
+  RECT before{}, client{};
+  GetWindowRect(main, &before);
+  GetClientRect(main, &client);
+  check(click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }), "into the tray before a real click");
+  HWND icon = trayIcon();
+  check(icon != nullptr, "the tray icon is in Wine's tray window");
+  if (icon) {
+    check(realClick(icon, true), "a real right click on the tray icon");
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    check(!PtInRect(&before, pointer), "the pointer is away from the window", std::to_string(pointer.x) + "," + std::to_string(pointer.y));
+    check(waitFor([&] { return (alert = topLevel(L"Alert")) && IsWindowVisible(alert) && child(alert, L"Button", L"Yes"); }),
+          "the Alert again, from the real click");
+    RECT seen{};
+    const bool restored = IsWindowVisible(main) && landsAt(main, {before.left, before.top}, seen);
+    check(restored, "the restored window is where it was", rectText(seen) + " instead of " + rectText(before));
+    const POINT over{before.left + client.right / 9, before.top + client.bottom / 5};
+    const bool placed = alert && landsAt(alert, over, seen);
+    check(placed, "the Alert lands over the main window",
+          rectText(seen) + " instead of " + std::to_string(over.x) + "," + std::to_string(over.y));
+  } else {
+    PostMessageW(main, kTrayCallback, 1, kRightButtonDown);
+    check(waitFor([&] { return (alert = topLevel(L"Alert")) && child(alert, L"Button", L"Yes"); }), "the Alert again");
+  }
   check(click(alert, L"Yes"), "click \"Yes\"");
   check(program.exited(kLimitMs) && program.exitCode() == 0, "\"Yes\" ends the program", std::to_string(program.exitCode()));
   UnhookWinEvent(alertHook);

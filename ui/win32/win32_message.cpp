@@ -17,6 +17,10 @@ constexpr int kTextId = 101;
 // The window the report is about, which it is placed beside. Not its owner: a window manager
 // (under Wine) centres an owned window over its owner, right over "Stop/Reset".
 constexpr const wchar_t* kAnchor = L"TolloraMessageAnchor";
+// Where place() put the one report window, and whether a move is the window manager's
+// placement, not the user's (kPlaceMessage).
+POINT placedAt{};
+bool placing = false;
 
 int scaled(HWND window, int px96) { return MulDiv(px96, static_cast<int>(GetDpiForWindow(window)), 96); }
 
@@ -89,6 +93,7 @@ void place(HWND dialog, int width, int height) {
       }
     }
   }
+  placedAt = {x, y};
   SetWindowPos(dialog, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -111,6 +116,23 @@ INT_PTR CALLBACK messageProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam
       SetFocus(ok);
       return FALSE;  // the focus is set
     }
+    case WM_MOVE: {
+      RECT r;
+      if (placing && GetWindowRect(dialog, &r) && (r.left != placedAt.x || r.top != placedAt.y))
+        PostMessageW(dialog, kPlaceMessage, 0, 0);
+      return FALSE;
+    }
+    case kPlaceMessage:
+      SetWindowPos(dialog, nullptr, placedAt.x, placedAt.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      return TRUE;
+    case WM_TIMER:
+      if (wParam != kPlacementTimer) return FALSE;
+      KillTimer(dialog, kPlacementTimer);
+      placing = false;
+      return TRUE;
+    case WM_ENTERSIZEMOVE:  // the user's own drag
+      placing = false;
+      return FALSE;
     case WM_COMMAND:
       if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) DestroyWindow(dialog);
       return TRUE;
@@ -148,6 +170,10 @@ void Win32Backend::reportError(const std::u16string& title, const std::u16string
   SetDlgItemTextW(message_, kTextId, wide(message));
   layout(message_);
   MessageBeep(MB_ICONWARNING);
+  if (!IsWindowVisible(message_)) {
+    placing = true;
+    SetTimer(message_, kPlacementTimer, kPlacementMs, nullptr);
+  }
   ShowWindow(message_, SW_SHOWNORMAL);
   SetForegroundWindow(message_);
 }

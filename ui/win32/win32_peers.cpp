@@ -76,6 +76,12 @@ class FormWindow : public FormPeer {
   // The outer frame for the form's position and client size, or centred on the work area.
   RECT frameRect(bool center) const;
   void applyGeometry(bool center);
+  // Called before a hidden form is shown: see placing_.
+  void expectPlacement() {
+    if (IsWindowVisible(hwnd_)) return;
+    placing_ = true;
+    SetTimer(hwnd_, kPlacementTimer, kPlacementMs, nullptr);
+  }
   void paintBackground(HDC dc);
   void timeChanged();
   void forEachChild(void (ChildPeer::*what)());
@@ -87,6 +93,8 @@ class FormWindow : public FormPeer {
   HWND lastFocus_ = nullptr;
   UINT dpi_;
   bool ready_ = false;  // ignore the moves and sizes of creation: they are not the user's
+  // Whether a move is the window manager's placement, not the user's (kPlaceMessage).
+  bool placing_ = false;
 };
 
 // --- controls ---------------------------------------------------------------------------
@@ -514,9 +522,12 @@ void FormWindow::forEachChild(void (ChildPeer::*what)()) {
 void FormWindow::changed(Prop what) {
   switch (what) {
     case Prop::Shown:
+      if (form_.visible()) expectPlacement();
       ShowWindow(hwnd_, form_.visible() ? SW_SHOW : SW_HIDE);
       break;
     case Prop::State:
+      // Restoring a form hidden in the notification area shows it.
+      if (form_.WindowState() == vbNormal) expectPlacement();
       ShowWindow(hwnd_, form_.WindowState() == vbMinimized ? SW_MINIMIZE : form_.WindowState() == kMaximized ? SW_MAXIMIZE : SW_RESTORE);
       break;
     case Prop::Geometry:
@@ -598,6 +609,11 @@ LRESULT FormWindow::message(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_TIMER: {
+      if (wParam == kPlacementTimer) {
+        KillTimer(hwnd_, kPlacementTimer);
+        placing_ = false;
+        return 0;
+      }
       // Ids are control indexes plus one; a tick queued before its timer went is dropped.
       const auto& controls = form_.controls();
       if (wParam >= 1 && wParam <= controls.size()) {
@@ -610,9 +626,19 @@ LRESULT FormWindow::message(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (ready_ && !IsIconic(hwnd_)) {
         RECT r;
         GetWindowRect(hwnd_, &r);
-        if (r.left != px(form_.Left()) || r.top != px(form_.Top())) form_.nativeMoved(twips(r.left), twips(r.top));
+        if (r.left == px(form_.Left()) && r.top == px(form_.Top())) return 0;
+        if (placing_ && !IsZoomed(hwnd_))
+          PostMessageW(hwnd_, kPlaceMessage, 0, 0);  // not from inside the move being reported
+        else
+          form_.nativeMoved(twips(r.left), twips(r.top));
       }
       return 0;
+    case kPlaceMessage:
+      applyGeometry(false);
+      return 0;
+    case WM_ENTERSIZEMOVE:  // the user's own drag
+      placing_ = false;
+      break;
     case WM_SIZE: {
       if (!ready_) return 0;
       if (wParam == SIZE_MINIMIZED) {
