@@ -74,7 +74,10 @@ class HeadlessBackend : public Backend {
 
   // --- settings a test may change --------------------------------------------------------
   std::u16string folder = u"/opt/tollora";
-  std::u16string settingsFolder = u"/home/user/.config/tollora";
+  // Empty: the system names no settings folder of the user's, so the alarm stays beside the
+  // program even where that folder cannot be written (tools that save into a folder of their
+  // choosing never write elsewhere).
+  std::u16string settingsFolder;
   RegionalSettings settings;
   bool trayAvailable = true;
   FileSystem* fileSystem = nullptr;  // nullptr: the real file system
