@@ -67,10 +67,16 @@ start_session() {
   export DISPLAY=$display
   evilwm >/dev/null 2>&1 &
   pids="$! $pids"
-  # Qt sees no system tray without a host for the icons.
-  trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >/dev/null 2>&1 &
-  pids="$! $pids"
-  until_true 10 "xdotool search --class trayer >/dev/null 2>&1" || fail "trayer did not start"
+  # Qt sees no system tray without a host for the icons. trayer now and then exits at once
+  # when it starts while the window manager is still settling in: it gets a second chance.
+  for attempt in 1 2 3; do
+    trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >"$work/trayer.log" 2>&1 &
+    tray=$!
+    pids="$tray $pids"
+    until_true 20 "xdotool search --class trayer >/dev/null 2>&1" && break
+    kill "$tray" 2>/dev/null || true
+    [ "$attempt" = 3 ] && fail "trayer did not start: $(cat "$work/trayer.log")"
+  done
 }
 
 # The X window of the main window of the copy whose process id is $1.
