@@ -41,7 +41,7 @@ class Alarm : public ui::Form {
   void Form_Load() override;
   void Form_Unload(int& cancel) override;
   void Form_Resize() override;
-  void Form_TrayMessage(int messageCode) override;
+  void Form_TrayMessage(ui::TrayClick click) override;
   void Form_TimeChanged() override;
 
   // Clock and trigger (alarm/clock.cpp).
