@@ -73,7 +73,7 @@ class Alarm : public ui::Form {
   // The alarm file (alarmfile/alarm_ini.cpp).
   std::u16string GetIni(const std::u16string& section, const std::u16string& key);
   void ReadIni();
-  void setAlarm();
+  void setAlarm();  // only writes the two texts to the alarm file; it arms nothing
 
   // Shutdown and the notification area (tray/).
   void UnloadAll();
