@@ -86,6 +86,7 @@ TEST_F(QtProgram, MainWindowShowsTheForm) {
   EXPECT_FALSE(widget<QPushButton>(main(), "cmdSetAlarm")->isHidden());
   EXPECT_EQ(widget<QLineEdit>(main(), "txtTime(0)")->toolTip(),
             QStringLiteral("Set Date/Time Here - Format Example 01/11/2022 1:11:01 PM"));
+  // 40, 140, 4200 x 360 twips at 15 twips a pixel, to the nearest pixel: the box the user types in.
   EXPECT_EQ(widget<QLineEdit>(main(), "txtTime(0)")->geometry(), QRect(3, 9, 280, 24));
   EXPECT_EQ(widget<QPushButton>(main(), "cmdSetAlarm")->cursor().hotSpot(), QPoint(12, 1));
   EXPECT_EQ(w->focusWidget(), widget<QPushButton>(main(), "cmdSetAlarm"));  // first visible in tab order
