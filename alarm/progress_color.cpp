@@ -3,8 +3,8 @@
 namespace tollora::modProgressColor {
 
 void SetProgressColor(ui::ProgressBar& bar, const ui::Color& backColor, const ui::Color& barColor) {
-  bar.SendMessage(ui::PBM_SETBKCOLOR, 0, static_cast<std::intptr_t>(backColor));
-  bar.SendMessage(ui::PBM_SETBARCOLOR, 0, static_cast<std::intptr_t>(barColor));
+  bar.setBackColor(backColor);
+  bar.setBarColor(barColor);
 }
 
 }  // namespace tollora::modProgressColor

@@ -41,7 +41,7 @@ class Alarm : public ui::Form {
   void Form_Load() override;
   void Form_Unload(int& cancel) override;
   void Form_Resize() override;
-  void Form_TrayMessage(int messageCode) override;
+  void Form_TrayMessage(ui::TrayClick click) override;
   void Form_TimeChanged() override;
 
   // Clock and trigger (alarm/clock.cpp).
@@ -73,7 +73,7 @@ class Alarm : public ui::Form {
   // The alarm file (alarmfile/alarm_ini.cpp).
   std::u16string GetIni(const std::u16string& section, const std::u16string& key);
   void ReadIni();
-  void setAlarm();
+  void setAlarm();  // only writes the two texts to the alarm file; it arms nothing
 
   // Shutdown and the notification area (tray/).
   void UnloadAll();

@@ -2,7 +2,6 @@
 
 #include "alarmfile/alarm_home.h"
 #include "app/alarm_form.h"
-#include "tray/module1.h"
 
 namespace tollora {
 
@@ -21,7 +20,7 @@ bool start(const StartOptions& options) {
   app.onAnotherStart = [] {
     // Started again: the running copy comes forward, out of the notification area, just as
     // a left click on its icon brings it back.
-    if (Alarm* main = ui::app().loadedInstance<Alarm>()) main->Form_TrayMessage(Module1::WM_LBUTTONUP);
+    if (Alarm* main = ui::app().loadedInstance<Alarm>()) main->Form_TrayMessage(ui::TrayClick::LeftUp);
   };
   Alarm& main = ui::form<Alarm>();
   main.AlarmFilePath = alarmFile;

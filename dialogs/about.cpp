@@ -68,10 +68,7 @@ About::About() : ui::Form(u"About") {
 
 void About::Form_Load() { PlaceOverMainWindow(*this); }
 
-void About::cmdCommand1_Click() {
-  const std::u16string commandLine = std::u16string(u"explorer.exe ") + u'"' + kAuthorPage + u'"';
-  ui::app().backend().startProcess(commandLine, ui::SW_SHOWMINIMIZED);
-}
+void About::cmdCommand1_Click() { ui::app().backend().openUrl(kAuthorPage); }
 
 void About::cmdCommand2_Click() { Unload(); }
 

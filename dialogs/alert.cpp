@@ -46,8 +46,7 @@ Alert::Alert() : ui::Form(u"Alert") {
 
 void Alert::Form_Load() {
   PlaceOverMainWindow(*this);
-  // The folder alone names no sound: the platform plays its default one.
-  ui::app().backend().playSound(ui::app().backend().programFolder());
+  ui::app().backend().playDefaultSound();
 }
 
 void Alert::ShowExitConfirmation() {

@@ -183,7 +183,7 @@ TEST(TrayNotification, AnAlarmFiringWhileHiddenIsAnnouncedFromTheIconAndTheWindo
   EXPECT_EQ(h.backend.trayNotes.size(), 1u) << "once, not with every beep";
 
   // Clicking it is a left click on the icon: the window comes back.
-  h.main().nativeTrayMessage(514);
+  h.main().nativeTrayClick(ui::TrayClick::LeftUp);
   EXPECT_TRUE(h.main().visible());
 }
 

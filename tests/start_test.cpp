@@ -9,7 +9,6 @@
 
 #include "dialogs/alert.h"
 #include "tests/harness.h"
-#include "tray/module1.h"
 
 namespace tollora::testing {
 namespace {
@@ -237,7 +236,7 @@ TEST(StartInTray, TrayStartsHiddenBehindTheIconAndStillRings) {
   h.type(soon);
   h.advance(6000);
   EXPECT_TRUE(h.fired()) << "hidden, and still ringing";
-  m.nativeTrayMessage(Module1::WM_LBUTTONUP);
+  m.nativeTrayClick(ui::TrayClick::LeftUp);
   EXPECT_TRUE(m.visible());
 }
 

@@ -8,7 +8,7 @@
 namespace tollora::testing {
 namespace {
 
-constexpr int kLeftUp = 514;
+constexpr ui::TrayClick kLeftUp = ui::TrayClick::LeftUp;
 
 // Started, past the first state check, and hidden in the tray.
 void startHidden(Harness& h) {

@@ -5,11 +5,8 @@
 
 namespace tollora::Module1 {
 
-extern ui::NotifyIconData TrayIconData;
+extern ui::TrayIcon TrayIconData;
 
-constexpr int NIF_MESSAGE = 1, NIF_ICON = 2, NIF_TIP = 4;
-constexpr int WM_MOUSEMOVE = 0x200, WM_LBUTTONDOWN = 0x201, WM_LBUTTONUP = 0x202, WM_LBUTTONDBLCLK = 0x203,
-              WM_RBUTTONDOWN = 0x204, WM_RBUTTONUP = 0x205;
 inline constexpr char16_t kTrayTip[] = u"Left Click To Restore / Right Click To Exit";
 
 }  // namespace tollora::Module1

@@ -156,13 +156,16 @@ void ProgressBar::setValue(float v) {
   notify(Prop::Value);
 }
 
-std::intptr_t ProgressBar::SendMessage(std::uint32_t msg, std::uintptr_t, std::intptr_t lParam) {
-  Color* target = msg == PBM_SETBKCOLOR ? &back_ : msg == PBM_SETBARCOLOR ? &bar_ : nullptr;
-  if (!target) return 0;
-  Color previous = *target;
-  *target = static_cast<Color>(lParam);
-  if (previous != *target) notify(Prop::BarColors);
-  return static_cast<std::intptr_t>(previous);
+void ProgressBar::setBackColor(Color c) {
+  if (back_ == c) return;
+  back_ = c;
+  notify(Prop::BarColors);
+}
+
+void ProgressBar::setBarColor(Color c) {
+  if (bar_ == c) return;
+  bar_ = c;
+  notify(Prop::BarColors);
 }
 
 void Timer::setInterval(int ms) {
@@ -320,8 +323,8 @@ void Form::nativeCloseRequested() {
   app().deliver([this] { Unload(); });
 }
 
-void Form::nativeTrayMessage(int code) {
-  app().deliver([this, code] { Form_TrayMessage(code); });
+void Form::nativeTrayClick(TrayClick click) {
+  app().deliver([this, click] { Form_TrayMessage(click); });
 }
 
 // --- the application --------------------------------------------------------------------

@@ -6,9 +6,22 @@
 // wrote. A backend attaches a peer to each control of a loaded form; a property change is
 // mirrored onto the native widget through Peer::changed, and native events come back
 // through the raise*/native* calls, which go through App::deliver.
+//
+// The contract, both ways. What the program asks of a backend is class Backend (services)
+// and Peer::changed (a property to mirror). What a backend reports into the program is this
+// list and nothing else:
+//   Button::raiseClick        the user clicked a button
+//   TextBox::nativeEdited     the user edited a text box
+//   Timer::raiseTick          a timer's period ran out, or its aimed moment came
+//   Form::nativeMoved         the user moved a window
+//   Form::nativeResized       the user resized a window
+//   Form::nativeStateChanged  the user minimised or restored a window
+//   Form::nativeCloseRequested  the user asked to close a window
+//   Form::nativeTrayClick     the user clicked the window's notification-area icon (TrayClick)
+//   App::timeChanged          the wall clock moved under the program (clock set, resume)
+//   App::anotherStart         the program was started again with the key this copy holds
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -201,10 +214,6 @@ class Button : public Control {
   Color back_ = SysButtonFace;
 };
 
-// Messages a progress bar understands, as the common-controls bar defines them.
-constexpr std::uint32_t PBM_SETBARCOLOR = 0x0409;
-constexpr std::uint32_t PBM_SETBKCOLOR = 0x2001;
-
 class ProgressBar : public Control {
  public:
   ProgressBar(Form& owner, std::string name) : Control(owner, Kind::ProgressBar, std::move(name)) {}
@@ -212,12 +221,11 @@ class ProgressBar : public Control {
   void setValue(float v);
   float min = 0.0f, max = 100.0f;
 
+  // The background behind the bar and the bar's fill.
   Color backColor() const { return back_; }
+  void setBackColor(Color c);
   Color barColor() const { return bar_; }
-  // The bar's window handle, for SendMessage.
-  Handle hWnd() const { return reinterpret_cast<Handle>(this); }
-  // Only PBM_SETBKCOLOR and PBM_SETBARCOLOR mean anything; the result is the previous colour.
-  std::intptr_t SendMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+  void setBarColor(Color c);
 
  private:
   float value_ = 0.0f;
@@ -299,6 +307,9 @@ T& ControlArray<T>::operator()(int index) {
 // Forms
 
 enum class Border { Sizable, None };
+// A click on a window's notification-area icon, as the program tells them apart. Other mouse
+// actions on the icon are not reported.
+enum class TrayClick { LeftUp, LeftDoubleClick, RightDown };
 constexpr int vbNormal = 0;
 constexpr int vbMinimized = 1;
 
@@ -333,7 +344,6 @@ class Form {
 
   bool loaded() const { return loaded_; }
   bool visible() const { return visible_; }
-  bool unloading() const { return unloading_; }
 
   void Load();     // loads without showing; Form_Load decides what to show
   void Show();     // loads first when not loaded; modeless, no owner
@@ -351,8 +361,8 @@ class Form {
   virtual void Form_Load() {}
   virtual void Form_Unload(int& cancel) { (void)cancel; }
   virtual void Form_Resize() {}
-  // A mouse message from the notification-area icon (its own path, never a real mouse move).
-  virtual void Form_TrayMessage(int messageCode) { (void)messageCode; }
+  // A click on the window's notification-area icon (its own path, never a real mouse move).
+  virtual void Form_TrayMessage(TrayClick click) { (void)click; }
   // The wall clock changed under the program (clock set, resume from sleep).
   virtual void Form_TimeChanged() {}
 
@@ -362,7 +372,7 @@ class Form {
   void nativeResized(int clientWidthTwips, int clientHeightTwips);
   void nativeStateChanged(int state);
   void nativeCloseRequested();
-  void nativeTrayMessage(int messageCode);
+  void nativeTrayClick(TrayClick click);
 
  private:
   friend class Control;
@@ -406,19 +416,14 @@ struct RegionalSettings {
   std::u16string pm = u"PM";
 };
 
-// The notification-area record, as the program fills it.
-struct NotifyIconData {
-  std::int32_t cbSize = 0;
+// A notification-area icon: the window its clicks go to (Form::nativeTrayClick), its number
+// among that window's icons, its picture and its tip.
+struct TrayIcon {
   Handle hWnd = 0;
-  std::int32_t uID = 0;
-  std::int32_t uFlags = 0;
-  std::int32_t uCallbackMessage = 0;
+  int uID = 0;
   Handle hIcon = 0;
-  std::array<char16_t, 64> szTip{};
+  std::u16string tip;
 };
-constexpr int NIM_ADD = 0;
-constexpr int NIM_DELETE = 2;
-constexpr int SW_SHOWMINIMIZED = 2;
 
 struct IoResult {
   bool ok = true;
@@ -455,18 +460,21 @@ class Backend {
   // Starts playing a WAV file and returns at once, replacing a sound still playing. A path
   // that names no playable file gives the platform's default sound; no sound device, silence.
   virtual void playSound(const std::u16string& path) = 0;
+  // Starts the platform's default sound (the one for a message box) the same way.
+  virtual void playDefaultSound() = 0;
 
-  // The notification-area icon. trayAdd reports whether the icon is really there.
-  virtual bool trayAdd(const NotifyIconData& data) = 0;
-  virtual void trayDelete(const NotifyIconData& data) = 0;
+  // The notification-area icon. trayShow reports whether the icon is really there; its clicks
+  // reach the icon's window through Form::nativeTrayClick.
+  virtual bool trayShow(const TrayIcon& icon) = 0;
+  virtual void trayHide(const TrayIcon& icon) = 0;
   // A short notification from the icon (a balloon, the desktop's notification), for news the
   // user should see while the window is hidden. Clicking it reaches the icon's window as a
   // left click on the icon. Nothing happens without an icon.
   virtual void trayNotify(const std::u16string& title, const std::u16string& text) { (void)title, (void)text; }
 
   virtual void setForegroundWindow(Handle window) = 0;
-  // Starts a program from a command line, not waiting for it.
-  virtual void startProcess(const std::u16string& commandLine, int showCmd) = 0;
+  // Opens a web address in the user's browser, not waiting for it.
+  virtual void openUrl(const std::u16string& address) = 0;
 
   // The folder of the executable: no trailing separator except at a root.
   virtual std::u16string programFolder() = 0;

@@ -86,6 +86,7 @@ TEST_F(QtProgram, MainWindowShowsTheForm) {
   EXPECT_FALSE(widget<QPushButton>(main(), "cmdSetAlarm")->isHidden());
   EXPECT_EQ(widget<QLineEdit>(main(), "txtTime(0)")->toolTip(),
             QStringLiteral("Set Date/Time Here - Format Example 01/11/2022 1:11:01 PM"));
+  // 40, 140, 4200 x 360 twips at 15 twips a pixel, to the nearest pixel: the box the user types in.
   EXPECT_EQ(widget<QLineEdit>(main(), "txtTime(0)")->geometry(), QRect(3, 9, 280, 24));
   EXPECT_EQ(widget<QPushButton>(main(), "cmdSetAlarm")->cursor().hotSpot(), QPoint(12, 1));
   EXPECT_EQ(w->focusWidget(), widget<QPushButton>(main(), "cmdSetAlarm"));  // first visible in tab order
@@ -234,21 +235,22 @@ TEST_F(QtProgram, ClosingTheMainWindowEndsTheProgram) {
 
 struct Probe : ui::Form {
   Probe() : ui::Form(u"Probe") { setClientSize(1500, 1500); }
-  void Form_TrayMessage(int code) override { codes.push_back(code); }
-  std::vector<int> codes;
+  void Form_TrayMessage(ui::TrayClick click) override { clicks.push_back(click); }
+  std::vector<ui::TrayClick> clicks;
 };
 
-TEST(QtTray, ActivationsReachTheRecordsWindowAsMouseMessages) {
+TEST(QtTray, ActivationsReachTheIconsWindowAsTheProgramsClicks) {
   ui::qt::QtBackend backend{u"/nonexistent"};
   ui::App app{backend};
   Probe& probe = ui::form<Probe>();
   probe.Show();
-  ui::NotifyIconData record;
-  record.hWnd = probe.hWnd();
-  backend.trayAdd(record);
+  ui::TrayIcon icon;
+  icon.hWnd = probe.hWnd();
+  backend.trayShow(icon);
   for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick})
     backend.trayActivated(reason);
-  EXPECT_EQ(probe.codes, (std::vector<int>{514, 515, 516}));
+  using ui::TrayClick;
+  EXPECT_EQ(probe.clicks, (std::vector<TrayClick>{TrayClick::LeftUp, TrayClick::LeftDoubleClick, TrayClick::RightDown}));
   probe.Unload();
   settle();
 }

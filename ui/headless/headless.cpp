@@ -140,14 +140,14 @@ bool HeadlessBackend::startAgain(const std::u16string& key) {
   return true;
 }
 
-bool HeadlessBackend::trayAdd(const NotifyIconData& d) {
-  trayCalls.emplace_back(NIM_ADD, d);
+bool HeadlessBackend::trayShow(const TrayIcon& icon) {
+  trayCalls.push_back({true, icon});
   return trayAvailable;
 }
 
 bool HeadlessBackend::trayIconShown() const {
   int n = 0;
-  for (auto& [op, d] : trayCalls) n += op == NIM_ADD ? (trayAvailable ? 1 : 0) : -1;
+  for (auto& call : trayCalls) n += call.show ? (trayAvailable ? 1 : 0) : -1;
   return n > 0;
 }
 

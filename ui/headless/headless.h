@@ -47,13 +47,17 @@ class HeadlessBackend : public Backend {
   // --- what the program did --------------------------------------------------------------
   struct Sound {
     std::int64_t atMs;
-    std::u16string path;
+    std::u16string path;  // empty: the default sound
   };
   std::vector<Sound> sounds;
-  std::vector<std::pair<int, NotifyIconData>> trayCalls;  // (NIM_ADD/NIM_DELETE, record)
+  struct TrayCall {
+    bool show;  // trayShow, else trayHide
+    TrayIcon icon;
+  };
+  std::vector<TrayCall> trayCalls;
   std::vector<std::pair<std::u16string, std::u16string>> trayNotes;  // (title, text), given while the icon is shown
   std::vector<Handle> foregroundCalls;
-  std::vector<std::pair<std::u16string, int>> processes;
+  std::vector<std::u16string> openedUrls;
   std::vector<std::pair<std::u16string, std::u16string>> errors;  // (title, message)
   std::vector<Handle> destroyedWindows;  // in the order the windows went away
   std::vector<std::u16string> announcements;
@@ -96,13 +100,14 @@ class HeadlessBackend : public Backend {
   }
   RegionalSettings regional() override { return settings; }
   void playSound(const std::u16string& path) override { sounds.push_back({monotonicMs_, path}); }
-  bool trayAdd(const NotifyIconData& d) override;
-  void trayDelete(const NotifyIconData& d) override { trayCalls.emplace_back(NIM_DELETE, d); }
+  void playDefaultSound() override { sounds.push_back({monotonicMs_, {}}); }
+  bool trayShow(const TrayIcon& icon) override;
+  void trayHide(const TrayIcon& icon) override { trayCalls.push_back({false, icon}); }
   void trayNotify(const std::u16string& title, const std::u16string& text) override {
     if (trayIconShown()) trayNotes.emplace_back(title, text);
   }
   void setForegroundWindow(Handle w) override { foregroundCalls.push_back(w); }
-  void startProcess(const std::u16string& cmd, int show) override { processes.emplace_back(cmd, show); }
+  void openUrl(const std::u16string& address) override { openedUrls.push_back(address); }
   std::u16string programFolder() override { return folder; }
   std::u16string userFolder() override { return settingsFolder; }
   bool claimInstance(const std::u16string& key) override;

@@ -153,8 +153,13 @@ void QtBackend::playSound(const std::u16string& path) {
   sound_.play(QFile::encodeName(soundFile(path)).toStdString());
 }
 
-bool QtBackend::trayAdd(const NotifyIconData& data) {
-  trayWindow_ = data.hWnd;
+void QtBackend::playDefaultSound() {
+  // Naming no file, canberra plays the desktop's alert.
+  sound_.play({});
+}
+
+bool QtBackend::trayShow(const TrayIcon& icon) {
+  trayWindow_ = icon.hWnd;
   if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
   if (!tray_) {
     tray_ = new QSystemTrayIcon(icon_);
@@ -162,8 +167,7 @@ bool QtBackend::trayAdd(const NotifyIconData& data) {
     // A click on the icon's notification brings the window back as a click on the icon does.
     QObject::connect(tray_, &QSystemTrayIcon::messageClicked, &context_, [this] { trayActivated(QSystemTrayIcon::Trigger); });
   }
-  const auto end = std::find(data.szTip.begin(), data.szTip.end(), u'\0');
-  tray_->setToolTip(toQString(std::u16string(data.szTip.begin(), end)));
+  tray_->setToolTip(toQString(icon.tip));
   // Made on the event loop's first turn, once the main window's own requests are on their
   // way to the display: docking the icon takes a few round trips the window need not wait
   // for. Nothing can click it before then.
@@ -173,7 +177,7 @@ bool QtBackend::trayAdd(const NotifyIconData& data) {
   return true;
 }
 
-void QtBackend::trayDelete(const NotifyIconData&) {
+void QtBackend::trayHide(const TrayIcon&) {
   if (!tray_) return;
   // Maybe from inside the icon's own activated signal: let Qt finish with it first.
   tray_->hide();
@@ -187,16 +191,16 @@ void QtBackend::trayNotify(const std::u16string& title, const std::u16string& te
 }
 
 void QtBackend::trayActivated(QSystemTrayIcon::ActivationReason reason) {
-  int code = 0;
+  TrayClick click;
   switch (reason) {
-    case QSystemTrayIcon::Trigger: code = 514; break;      // WM_LBUTTONUP
-    case QSystemTrayIcon::DoubleClick: code = 515; break;  // WM_LBUTTONDBLCLK
-    case QSystemTrayIcon::Context: code = 516; break;      // WM_RBUTTONDOWN
+    case QSystemTrayIcon::Trigger: click = TrayClick::LeftUp; break;
+    case QSystemTrayIcon::DoubleClick: click = TrayClick::LeftDoubleClick; break;
+    case QSystemTrayIcon::Context: click = TrayClick::RightDown; break;
     default: return;
   }
   for (Form* form : app().forms()) {
     if (form->hWnd() == trayWindow_) {
-      form->nativeTrayMessage(code);
+      form->nativeTrayClick(click);
       return;
     }
   }
@@ -209,13 +213,9 @@ void QtBackend::setForegroundWindow(Handle window) {
   widget->activateWindow();
 }
 
-void QtBackend::startProcess(const std::u16string& commandLine, int) {
-  // The program asks for `explorer.exe "address"`; here the desktop opens the address itself,
-  // and nothing of the line ever reaches a shell.
-  const auto open = commandLine.find(u'"');
-  const auto close = open == std::u16string::npos ? open : commandLine.find(u'"', open + 1);
-  if (close == std::u16string::npos) return;
-  const QUrl url(toQString(commandLine.substr(open + 1, close - open - 1)), QUrl::StrictMode);
+void QtBackend::openUrl(const std::u16string& address) {
+  // Web addresses only: the desktop would open a file or run a handler for other schemes.
+  const QUrl url(toQString(address), QUrl::StrictMode);
   if (url.isValid() && (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")))
     QDesktopServices::openUrl(url);
 }

@@ -36,11 +36,12 @@ class QtBackend : public Backend {
   LocalTime now() override;
   RegionalSettings regional() override;
   void playSound(const std::u16string& path) override;
-  bool trayAdd(const NotifyIconData& data) override;
-  void trayDelete(const NotifyIconData& data) override;
+  void playDefaultSound() override;
+  bool trayShow(const TrayIcon& icon) override;
+  void trayHide(const TrayIcon& icon) override;
   void trayNotify(const std::u16string& title, const std::u16string& text) override;
   void setForegroundWindow(Handle window) override;
-  void startProcess(const std::u16string& commandLine, int showCmd) override;
+  void openUrl(const std::u16string& address) override;
   std::u16string programFolder() override { return folder_; }
   std::u16string userFolder() override { return posixUserFolder(); }
   bool claimInstance(const std::u16string& key) override;

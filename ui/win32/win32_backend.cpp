@@ -216,30 +216,34 @@ RegionalSettings Win32Backend::regional() {
 }
 
 void Win32Backend::playSound(const std::u16string& path) {
-  // A missing file or a folder plays the default sound, which the program relies on; with
-  // no sound device PlaySound fails quietly.
+  // A missing file plays the default sound; with no sound device PlaySound fails quietly.
   PlaySoundW(wide(path), nullptr, SND_ASYNC | SND_FILENAME);
 }
 
-bool Win32Backend::trayAdd(const NotifyIconData& data) {
+void Win32Backend::playDefaultSound() {
+  // A name that is no file plays the default sound, as it always has.
+  PlaySoundW(wide(programFolder()), nullptr, SND_ASYNC | SND_FILENAME);
+}
+
+bool Win32Backend::trayShow(const TrayIcon& icon) {
   NOTIFYICONDATAW n{};
   n.cbSize = sizeof(n);
-  n.hWnd = reinterpret_cast<HWND>(data.hWnd);
-  n.uID = static_cast<UINT>(data.uID);
-  n.uFlags = static_cast<UINT>(data.uFlags);
+  n.hWnd = reinterpret_cast<HWND>(icon.hWnd);
+  n.uID = static_cast<UINT>(icon.uID);
+  n.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   n.uCallbackMessage = kTrayCallbackMessage;
-  n.hIcon = reinterpret_cast<HICON>(data.hIcon);
-  for (std::size_t i = 0; i < data.szTip.size() && i + 1 < std::size(n.szTip) && data.szTip[i]; ++i)
-    n.szTip[i] = static_cast<wchar_t>(data.szTip[i]);
+  n.hIcon = reinterpret_cast<HICON>(icon.hIcon);
+  const std::size_t tip = std::min(icon.tip.size(), std::size(n.szTip) - 1);
+  for (std::size_t i = 0; i < tip; ++i) n.szTip[i] = static_cast<wchar_t>(icon.tip[i]);
   tray_ = n;
   return Shell_NotifyIconW(NIM_ADD, &n) != FALSE;
 }
 
-void Win32Backend::trayDelete(const NotifyIconData& data) {
+void Win32Backend::trayHide(const TrayIcon& icon) {
   NOTIFYICONDATAW n{};
   n.cbSize = sizeof(n);
-  n.hWnd = reinterpret_cast<HWND>(data.hWnd);
-  n.uID = static_cast<UINT>(data.uID);
+  n.hWnd = reinterpret_cast<HWND>(icon.hWnd);
+  n.uID = static_cast<UINT>(icon.uID);
   Shell_NotifyIconW(NIM_DELETE, &n);
   tray_.reset();
 }
@@ -264,12 +268,14 @@ void Win32Backend::readdTrayIcon(HWND window) {
   if (tray_ && tray_->hWnd == window) Shell_NotifyIconW(NIM_ADD, &*tray_);
 }
 
-void Win32Backend::startProcess(const std::u16string& commandLine, int showCmd) {
-  std::wstring line(reinterpret_cast<const wchar_t*>(commandLine.c_str()));  // CreateProcessW writes into it
+void Win32Backend::openUrl(const std::u16string& address) {
+  // Explorer hands the address to the user's browser; started minimised, it shows no window
+  // of its own. CreateProcessW writes into the line.
+  std::wstring line = L"explorer.exe \"" + std::wstring(wide(address)) + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(showCmd);
+  startup.wShowWindow = SW_SHOWMINIMIZED;
   PROCESS_INFORMATION process{};
   if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     CloseHandle(process.hThread);

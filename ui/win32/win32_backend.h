@@ -2,12 +2,10 @@
 // for the controls. Only ui/win32 sees <windows.h>.
 #pragma once
 
-// ui.h before <windows.h>: it names constants (SW_SHOWMINIMIZED, PBM_SETBKCOLOR) that the
-// Windows headers define as macros.
-#include "ui/ui.h"
-
 #include <windows.h>
 #include <shellapi.h>
+
+#include "ui/ui.h"
 
 #include <functional>
 #include <map>
@@ -18,8 +16,8 @@
 
 namespace ui {
 
-// The notification icon calls back with this private message. The program's record names
-// WM_MOUSEMOVE, but a real mouse move over the window must never look like a tray click.
+// The notification icon calls back with this private message: a real mouse move over the
+// window must never look like a tray click.
 constexpr UINT kTrayCallbackMessage = WM_APP + 1;
 
 // Wine quirk: winex11 maps a window with its position only as "program-specified"
@@ -34,11 +32,16 @@ constexpr UINT kPlaceMessage = WM_APP + 2;
 constexpr UINT_PTR kPlacementTimer = 0x7100;  // clear of the forms' timer ids, 1 to the controls' count
 constexpr UINT kPlacementMs = 1500;
 
-// The mouse message a tray callback stands for. A click on the icon's balloon counts as a
-// left click on the icon.
-inline int trayMouseCode(LPARAM lParam) {
-  const UINT code = LOWORD(lParam);
-  return code == NIN_BALLOONUSERCLICK ? WM_LBUTTONUP : static_cast<int>(code);
+// The click a tray callback stands for, if it is one the program tells apart. A click on the
+// icon's balloon counts as a left click on the icon.
+inline std::optional<TrayClick> trayClick(LPARAM lParam) {
+  switch (LOWORD(lParam)) {
+    case WM_LBUTTONUP:
+    case NIN_BALLOONUSERCLICK: return TrayClick::LeftUp;
+    case WM_LBUTTONDBLCLK: return TrayClick::LeftDoubleClick;
+    case WM_RBUTTONDOWN: return TrayClick::RightDown;
+    default: return std::nullopt;
+  }
 }
 
 LRESULT CALLBACK formWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -72,11 +75,12 @@ class Win32Backend : public Backend {
   LocalTime now() override;
   RegionalSettings regional() override;
   void playSound(const std::u16string& path) override;
-  bool trayAdd(const NotifyIconData& data) override;
-  void trayDelete(const NotifyIconData& data) override;
+  void playDefaultSound() override;
+  bool trayShow(const TrayIcon& icon) override;
+  void trayHide(const TrayIcon& icon) override;
   void trayNotify(const std::u16string& title, const std::u16string& text) override;
   void setForegroundWindow(Handle window) override { SetForegroundWindow(reinterpret_cast<HWND>(window)); }
-  void startProcess(const std::u16string& commandLine, int showCmd) override;
+  void openUrl(const std::u16string& address) override;
   std::u16string programFolder() override;
   std::u16string userFolder() override;
   bool claimInstance(const std::u16string& key) override;

@@ -695,7 +695,7 @@ LRESULT FormWindow::message(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (wParam == PBT_APMRESUMEAUTOMATIC) timeChanged();
       return TRUE;
     case kTrayCallbackMessage:
-      form_.nativeTrayMessage(trayMouseCode(lParam));
+      if (const auto click = trayClick(lParam)) form_.nativeTrayClick(*click);
       return 0;
     default:
       if (msg == backend_.taskbarCreatedMessage()) {
