@@ -15,9 +15,9 @@ void Alarm::TimerTime_Timer() {
   const std::u16string text = FormatClockText(now, now, rs);
   lblTime.setCaption(text);
 
-  // Compare at once rather than up to 400 ms later, and catch an alarm moment that the label
-  // stepped over: a late tick, a resume from sleep, the clock set forward. A clock set back
-  // gives an empty step and fires nothing that already lies behind.
+  // A new label is one of the two changes the alarm is compared on. The step from the old
+  // label also catches a moment it stepped over: a late tick, a resume from sleep, the clock
+  // set forward. A clock set back gives an empty step and fires nothing that lies behind.
   const std::u16string& alarm = txtTime(0).text();
   if (alarm.empty()) return;
   if (alarm == text) {

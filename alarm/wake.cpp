@@ -35,8 +35,9 @@ void Alarm::AimAlarm() {
 
   // Any other text rings only when the label shows exactly that text, and with settings whose
   // clock texts read back as moments no clock text is such a text: nothing to watch while
-  // hidden. Settings that make the clock's own texts unreadable (separators or designators
-  // that are empty or alike) leave only the label to tell: it then keeps ticking while hidden.
+  // hidden. Settings that would still make the clock's own texts unreadable (a separator that
+  // is a digit, say; empty or alike designators are mended by the clock text itself) leave only
+  // the label to tell: it then keeps ticking while hidden.
   const ui::LocalTime n = ui::fromLocalMs(now);
   const bool readable = ClockMoment(FormatClockText(n, n, rs), rs) == now / 1000;
   TimerTime.setOnlyWhileShown(alarm.empty() || due || readable);
