@@ -197,5 +197,51 @@ TEST(TimerLayer, AnAimedTimerTicksOnceThenIsSpentAndAStoppedOneNeverTicks) {
   EXPECT_EQ(h.backend.ticks["TimerAlarm"], 2) << "enabled again past its moment, it ticks at once";
 }
 
+TEST(TimerLayer, CountdownsThatRunOutEarlyNeitherShowTheOldSecondNorRingBeforeTheAlarm) {
+  // Platform timers count on a clock of their own and may run out a little before the wall
+  // clock's moment: the clock waits out the rest, and the platform's slack saves that wake.
+  for (int slack : {0, 5}) {
+    SCOPED_TRACE(slack);
+    Harness h;
+    h.backend.countdownsEarlyMs = 5;
+    h.backend.slackMs = slack;
+    h.start();
+    h.advance(3000);
+    h.type(h.clockTextIn(3600));
+    const auto wakes = h.backend.wakeUps;
+    const auto ticks = h.backend.ticks["TimerTime"];
+    for (int ms = 0; ms < 3000; ++ms) {
+      h.advance(1);
+      if (h.backend.wallMs() % 1000 == 0) {
+        ASSERT_EQ(h.label(), h.clockTextIn(0)) << "at " << ms << " ms";
+      }
+    }
+    EXPECT_EQ(h.backend.ticks["TimerTime"] - ticks, 3) << "one tick a second, none early";
+    EXPECT_EQ(h.backend.wakeUps - wakes, slack ? 3 : 6);
+
+    h.click(h.main().cmdMin);
+    h.type(h.clockTextIn(20));
+    const auto due = dueMs(h);
+    ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired(); }, 21 * 1000));
+    EXPECT_EQ(h.backend.wallMs(), due);
+  }
+}
+
+TEST(TimerLayer, AClockSetNobodyAnnouncedIsFoundByTheNextTickAndReAimsTheAlarm) {
+  // Shown, the alarm half an hour ahead; the clock is set 25 minutes forward and the platform
+  // says nothing. The next clock tick finds the jump, so the alarm's countdown is aimed anew
+  // and a window hidden right after still rings on time, not when the old countdown ends.
+  Harness h;
+  h.start();
+  h.advance(3000);
+  h.type(h.clockTextIn(30 * 60));
+  const auto due = dueMs(h);
+  h.backend.jump(25 * 60 * 1000, /*notify=*/false);
+  h.advance(1000);
+  h.click(h.main().cmdMin);
+  ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired(); }, 11 * 60 * 1000, 100));
+  EXPECT_EQ(h.backend.wallMs(), due);
+}
+
 }  // namespace
 }  // namespace tollora::testing

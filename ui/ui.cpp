@@ -12,7 +12,9 @@ namespace ui {
 
 namespace {
 App* g_app = nullptr;
-}
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+}  // namespace
 
 App& app() {
   assert(g_app && "create a ui::App (with a backend) before using forms or services");
@@ -31,8 +33,12 @@ Control::Control(Form& owner, Kind kind, std::string name) : form_(owner), kind_
 }
 
 void Control::notify(Prop p) {
-  if (peer_) peer_->changed(p);
+  mirror(p);
   if (g_app && g_app->observer) g_app->observer(*this, p);
+}
+
+void Control::mirror(Prop p) {
+  if (peer_) peer_->changed(p);
 }
 
 void Control::setVisible(bool v) {
@@ -204,14 +210,84 @@ void Timer::formShownOrHidden(bool shown) {
   if (!heldAt || !running()) return;
   // A clock set back while hidden counts as a missed tick too: the label is out of date.
   const bool missed = alignToSecond ? now / 1000 != *heldAt / 1000 : now - *heldAt >= interval_ || now < *heldAt;
-  if (missed) raiseTick();
+  if (missed) tick();
 }
 
-void Timer::raiseTick() {
+// --- timing ---------------------------------------------------------------------------
+//
+// Every timer runs on its peer's one-shot countdown, counted down again on each run-out: an
+// interval timer for its interval, the second-aligned one to just past the next second of the
+// wall clock, an aimed one to just past its moment (or for kReaimMs at most, then it aims
+// again). The wall-clock kinds compare the wall clock with the monotonic one whenever they run
+// out, so a clock set that nothing announced still reaches the program.
+
+void Timer::mirror(Prop p) {
+  if (p == Prop::Timer) arm();
+}
+
+void Timer::arm() {
+  auto* countdown = dynamic_cast<TimerPeer*>(peer());
+  if (!countdown) return;  // not loaded: Form::Load arms it
+  if (!ticking()) {
+    countdown->stop();
+    return;
+  }
+  Backend& b = app().backend();
+  const std::int64_t slack = b.timerSlackMs();
+  if (aim_) {
+    const std::int64_t left = b.utcFromLocal(*aim_) - b.utcMs();
+    countdown->start(left <= 0 ? 0 : left >= kReaimMs ? kReaimMs : left + slack);
+  } else if (alignToSecond) {
+    const std::int64_t now = b.utcMs();
+    boundary_ = (floorDiv(now, 1000) + 1) * 1000;
+    countdown->start(boundary_ - now + slack);
+  } else {
+    countdown->start(interval_);
+  }
+}
+
+bool Timer::elapsed() {
+  if (!ticking()) return false;  // ran out just as it was stopped
+  Backend& b = app().backend();
+  const bool jumped = wallClock() && app().wallClockJumped();
+  bool due = true;
+  if (aim_) {
+    // Not there yet: a wake to aim again, or early by the wall clock.
+    due = b.utcMs() >= b.utcFromLocal(*aim_);
+    if (due) aim_.reset();  // spent by this tick
+    arm();
+  } else if (alignToSecond) {
+    // Early for its second: wait out the rest, or the label would show the old second. A
+    // second further ahead than that means the clock went back: tick now and align again.
+    const std::int64_t now = b.utcMs();
+    if (now < boundary_ && boundary_ - now < 1000) {
+      if (auto* countdown = dynamic_cast<TimerPeer*>(peer())) countdown->start(boundary_ - now + b.timerSlackMs());
+      due = false;
+    } else {
+      arm();
+    }
+  } else {
+    arm();
+  }
+  if (!due) {
+    if (jumped) app().timeChanged();
+    return false;
+  }
+  // The tick, then news of a jump, as one event: the handler may unload the form and free
+  // this timer, so nothing of it is touched below.
   auto handler = onTick;
-  if (!running() || !handler) return;
-  aim_.reset();  // an aimed timer is spent by its tick; its backend has already let it go
+  app().deliver([&] {
+    if (handler) handler();
+    if (jumped) app().timeChanged();
+  });
+  return true;
+}
+
+bool Timer::tick() {
+  auto handler = onTick;
+  if (!running() || !handler) return false;
   app().deliver(handler);
+  return true;
 }
 
 // --- forms ------------------------------------------------------------------------------
@@ -347,6 +423,8 @@ void App::load(Form& f) {
   f.peer_ = backend_.createPeers(f);
   f.loaded_ = true;
   forms_.push_back(&f);
+  for (Control* c : f.controls())
+    if (c->kind() == Kind::Timer) static_cast<Timer*>(c)->arm();
   deliver([&f] { f.Form_Load(); });
 }
 
@@ -363,12 +441,23 @@ void App::deliver(const std::function<void()>& event) {
 }
 
 void App::timeChanged() {
+  wallAhead_ = backend_.utcMs() - backend_.monotonicMs();
+  for (Form* f : forms_)
+    for (Control* c : f->controls())
+      if (c->kind() == Kind::Timer && static_cast<Timer*>(c)->wallClock()) static_cast<Timer*>(c)->arm();
   auto forms = forms_;
   for (Form* f : forms) {
     deliver([f] {
       if (f->loaded()) f->Form_TimeChanged();
     });
   }
+}
+
+bool App::wallClockJumped() {
+  const std::int64_t ahead = backend_.utcMs() - backend_.monotonicMs();
+  const bool jumped = wallAhead_ && std::llabs(ahead - *wallAhead_) > kClockJumpMs;
+  wallAhead_ = ahead;
+  return jumped;
 }
 
 void App::anotherStart() {

@@ -7,12 +7,13 @@
 // mirrored onto the native widget through Peer::changed, and native events come back
 // through the raise*/native* calls, which go through App::deliver.
 //
-// The contract, both ways. What the program asks of a backend is class Backend (services)
-// and Peer::changed (a property to mirror). What a backend reports into the program is this
-// list and nothing else:
+// The contract, both ways. What the program asks of a backend is class Backend (services),
+// Peer::changed (a property to mirror) and TimerPeer (a one-shot countdown: the layer itself
+// aligns the clock to the second, aims at moments and notices a wall clock that jumped). What a
+// backend reports into the program is this list and nothing else:
 //   Button::raiseClick        the user clicked a button
 //   TextBox::nativeEdited     the user edited a text box
-//   Timer::raiseTick          a timer's period ran out, or its aimed moment came
+//   Timer::elapsed            the countdown the layer started for a timer ran out
 //   Form::nativeMoved         the user moved a window
 //   Form::nativeResized       the user resized a window
 //   Form::nativeStateChanged  the user minimised or restored a window
@@ -92,6 +93,19 @@ class FormPeer : public Peer {
   virtual Handle iconHandle() const = 0;
 };
 
+// What a backend gives each timer: one countdown at a time. Periods, the second boundary and
+// aimed moments are the layer's business (class Timer); a backend only counts down.
+class TimerPeer : public Peer {
+ public:
+  // Counts down `ms` (0: as soon as the event loop is free), replacing a countdown still
+  // running, then calls Timer::elapsed once. Runs out late rather than early, as far as the
+  // platform allows (see Backend::timerSlackMs).
+  virtual void start(std::int64_t ms) = 0;
+  // Drops a running countdown; nothing is left to wake the process.
+  virtual void stop() = 0;
+  void changed(Prop) override {}  // a timer has nothing to show
+};
+
 // ---------------------------------------------------------------------------------------
 // Controls
 
@@ -123,11 +137,14 @@ class Control {
   void setEnabled(bool v);
 
   Peer* peer() const { return peer_.get(); }
+  // A timer's peer is a TimerPeer.
   void attachPeer(std::unique_ptr<Peer> p) { peer_ = std::move(p); }
   void detachPeer() { peer_.reset(); }
 
  protected:
   void notify(Prop p);
+  // Passes a change on to the peer; a timer arms its countdown instead.
+  virtual void mirror(Prop p);
 
  private:
   Form& form_;
@@ -248,13 +265,14 @@ class Timer : public Control {
   // that slept through it ticks it on resume. Aiming at the same moment again changes nothing.
   void aimAt(std::optional<std::int64_t> localMs);
   const std::optional<std::int64_t>& aim() const { return aim_; }
-  // How long a backend may wait for an aimed moment before it wakes to aim again: a change
-  // of the time zone or a clock set that the platform does not announce is caught within it.
+  // The longest an aimed timer counts down before it wakes to aim again: a change of the time
+  // zone or a clock set that the platform does not announce is caught within it.
   static constexpr std::int64_t kReaimMs = 10 * 60 * 1000;
 
   // Enabled and set to tick: aimed, or with an interval above 0.
   bool running() const { return enabled() && (aim_ || interval_ > 0); }
-  // Running, and not held back by a hidden form (see setOnlyWhileShown). Backends arm what ticks.
+  // Running, and not held back by a hidden form (see setOnlyWhileShown): only then does a
+  // countdown run.
   bool ticking() const;
 
   // Tick only while the form is shown: hidden, the timer stays enabled but no tick is
@@ -269,17 +287,28 @@ class Timer : public Control {
   bool alignToSecond = false;
 
   std::function<void()> onTick;
-  // Backend: the period ran out, or the aimed moment came (which spends the aim).
-  void raiseTick();
+
+  // Backend: the countdown ran out. Ticks when the period ran out, the second began or the
+  // aimed moment came, and counts down again as the timer's kind says; a wake only to aim
+  // again, or one early for its second, ticks nothing. Returns whether it ticked. Nothing of
+  // the timer is touched after the tick, whose handler may unload the form.
+  bool elapsed();
 
  private:
   friend class Form;
+  friend class App;
+  void mirror(Prop p) override;
+  // Starts the countdown the timer's kind and state call for, or stops it.
+  void arm();
+  bool wallClock() const { return aim_ || alignToSecond; }
+  bool tick();
   void formShownOrHidden(bool shown);
 
   int interval_ = 0;
   std::optional<std::int64_t> aim_;
   bool onlyWhileShown_ = false;
   std::optional<std::int64_t> heldAt_;  // local ms when the hidden form held it back
+  std::int64_t boundary_ = 0;           // the second the aligned kind counts down to, UTC ms
 };
 
 // A one-element control array, addressed by its index like txtTime(0).
@@ -457,6 +486,17 @@ class Backend {
   virtual LocalTime now() = 0;
   virtual RegionalSettings regional() { return {}; }
 
+  // The clocks the timers run on. utcMs: the wall clock, milliseconds since 1970 UTC, read
+  // precisely and cheaply (the clock reads it every second). monotonicMs: a count that only
+  // goes forward, whatever the wall clock does; it need not count a sleep.
+  virtual std::int64_t utcMs() = 0;
+  virtual std::int64_t monotonicMs() = 0;
+  // A moment of local civil time (localMs) as utcMs counts it, by the time-zone rules for it.
+  virtual std::int64_t utcFromLocal(std::int64_t localMs) = 0;
+  // How far past a wall-clock moment a countdown is aimed, for platforms whose timers may run
+  // out a little early by the wall clock: a tick just before its second would show the old one.
+  virtual int timerSlackMs() { return 0; }
+
   // Starts playing a WAV file and returns at once, replacing a sound still playing. A path
   // that names no playable file gives the platform's default sound; no sound device, silence.
   virtual void playSound(const std::u16string& path) = 0;
@@ -545,8 +585,14 @@ class App {
   // once the outermost event has returned, never under a handler that is still running.
   void deliver(const std::function<void()>& event);
 
-  // Backend: the wall clock moved under the program (a clock change, resume from sleep).
+  // Backend: the wall clock moved under the program (a clock change, resume from sleep). The
+  // timers aimed at the wall clock count down again from the new time, then each form hears.
+  // The layer also calls it itself when a timer finds the wall clock jumped unannounced.
   void timeChanged();
+  // Whether the wall clock moved against the monotonic one by more than kClockJumpMs since the
+  // last look: set, or the machine slept. A tick delayed by a busy machine moves both alike.
+  bool wallClockJumped();
+  static constexpr std::int64_t kClockJumpMs = 2000;
   // Backend: the program was started again with the key this copy holds (claimInstance).
   void anotherStart();
   std::function<void()> onAnotherStart;
@@ -567,6 +613,7 @@ class App {
   std::unordered_map<std::type_index, std::unique_ptr<Form>> slots_;
   std::vector<std::unique_ptr<Form>> graveyard_;
   int depth_ = 0;
+  std::optional<std::int64_t> wallAhead_;  // utcMs minus monotonicMs at the last look
 };
 
 App& app();  // the one App; asserts that it exists

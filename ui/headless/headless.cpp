@@ -8,8 +8,6 @@ namespace ui {
 
 namespace {
 
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
-
 class HeadlessFormPeer : public FormPeer {
  public:
   HeadlessFormPeer(Handle h, std::vector<Handle>& destroyed) : handle_(h), destroyed_(destroyed) {}
@@ -25,15 +23,18 @@ class HeadlessFormPeer : public FormPeer {
 
 }  // namespace
 
-struct HeadlessBackend::TimerPeer : Peer {
-  TimerPeer(HeadlessBackend& b, Timer& t) : backend(b), timer(t) { backend.arm(*this); }
-  ~TimerPeer() override { backend.forget(*this); }
-  void changed(Prop p) override {
-    if (p == Prop::Timer) backend.arm(*this);
+struct HeadlessBackend::Countdown : TimerPeer {
+  Countdown(HeadlessBackend& b, Timer& t) : backend(b), timer(t) { backend.countdowns_.push_back(this); }
+  ~Countdown() override { std::erase(backend.countdowns_, this); }
+  void start(std::int64_t ms) override {
+    running = true;
+    due = backend.monotonicMs_ + (ms > backend.countdownsEarlyMs ? ms - backend.countdownsEarlyMs : ms);
+    seq = backend.nextSeq_++;
   }
+  void stop() override { running = false; }
   HeadlessBackend& backend;
   Timer& timer;
-  bool armed = false;
+  bool running = false;
   std::int64_t due = 0;
   std::uint64_t seq = 0;
 };
@@ -47,43 +48,13 @@ LocalTime HeadlessBackend::fromEpochMs(std::int64_t ms) { return fromLocalMs(ms)
 
 void HeadlessBackend::setWall(const LocalTime& t) { wallOffsetMs_ = toEpochMs(t) - monotonicMs_; }
 
-std::int64_t HeadlessBackend::nextAlignedDue() const {
-  const std::int64_t wall = wallMs();
-  const std::int64_t next = (floorDiv(wall, 1000) + 1) * 1000;
-  return monotonicMs_ + (next - wall);
-}
-
-std::int64_t HeadlessBackend::dueOf(const TimerPeer& t) const {
-  if (const auto& aim = t.timer.aim()) {
-    // The backend's local time is its wall clock. Never further than the re-aim period, so a
-    // clock change nobody announced is still caught.
-    return monotonicMs_ + std::clamp<std::int64_t>(*aim - wallMs(), 0, Timer::kReaimMs);
-  }
-  return t.timer.alignToSecond ? nextAlignedDue() : monotonicMs_ + t.timer.interval();
-}
-
-void HeadlessBackend::arm(TimerPeer& t) {
-  if (!t.timer.ticking()) {
-    t.armed = false;
-    return;
-  }
-  // Re-arming a running timer for an unchanged setting is a no-op at the Timer level, so
-  // every call here is a real start or restart.
-  t.armed = true;
-  t.seq = nextSeq_++;
-  t.due = dueOf(t);
-  if (std::find(timers_.begin(), timers_.end(), &t) == timers_.end()) timers_.push_back(&t);
-}
-
-void HeadlessBackend::forget(TimerPeer& t) { std::erase(timers_, &t); }
-
 void HeadlessBackend::advance(std::int64_t ms) {
   const std::int64_t target = monotonicMs_ + ms;
   for (;;) {
-    TimerPeer* next = nullptr;
-    for (TimerPeer* t : timers_) {
-      if (!t->armed || t->due > target) continue;
-      if (!next || t->due < next->due || (t->due == next->due && t->seq < next->seq)) next = t;
+    Countdown* next = nullptr;
+    for (Countdown* c : countdowns_) {
+      if (!c->running || c->due > target) continue;
+      if (!next || c->due < next->due || (c->due == next->due && c->seq < next->seq)) next = c;
     }
     if (!next) break;
     monotonicMs_ = next->due;
@@ -91,34 +62,21 @@ void HeadlessBackend::advance(std::int64_t ms) {
       ++wakeUps;
       lastWakeMs_ = monotonicMs_;
     }
-    next->seq = nextSeq_++;
-    if (const auto& aim = next->timer.aim()) {
-      if (wallMs() < *aim) {  // woken to aim again, not yet due
-        next->due = dueOf(*next);
-        continue;
-      }
-      next->armed = false;  // spent; the handler may aim it again
-    } else {
-      // Schedule the next period before the handler runs; the handler may stop or restart it.
-      next->due = dueOf(*next);
-    }
-    ++ticks[next->timer.name()];
-    next->timer.raiseTick();
+    next->running = false;
+    const std::string name = next->timer.name();  // the tick may free the timer
+    if (next->timer.elapsed()) ++ticks[name];
   }
   monotonicMs_ = target;
 }
 
 void HeadlessBackend::jump(std::int64_t ms, bool notify) {
   wallOffsetMs_ += ms;
-  if (!notify) return;
-  for (TimerPeer* t : timers_)
-    if (t->armed && (t->timer.alignToSecond || t->timer.aim())) t->due = dueOf(*t);
-  app().timeChanged();
+  if (notify) app().timeChanged();
 }
 
 std::unique_ptr<FormPeer> HeadlessBackend::createPeers(Form& form) {
   for (Control* c : form.controls()) {
-    if (c->kind() == Kind::Timer) c->attachPeer(std::make_unique<TimerPeer>(*this, static_cast<Timer&>(*c)));
+    if (c->kind() == Kind::Timer) c->attachPeer(std::make_unique<Countdown>(*this, static_cast<Timer&>(*c)));
   }
   Handle h = nextHandle_;
   nextHandle_ += 0x10;

@@ -22,9 +22,9 @@ class HeadlessBackend : public Backend {
   // --- the virtual clock -----------------------------------------------------------------
   // Wall clock, as milliseconds since 1970-01-01 local time (the backend's local time is UTC).
   std::int64_t wallMs() const { return monotonicMs_ + wallOffsetMs_; }
-  std::int64_t monotonicMs() const { return monotonicMs_; }
   void setWall(const LocalTime& t);  // without ticks and without telling the program
-  // Runs every tick due within the next `ms`, in time order (creation order on a tie).
+  // Runs every countdown that runs out within the next `ms`, in time order (the one started
+  // first on a tie).
   void advance(std::int64_t ms);
   // Moves the wall clock by `ms` (negative: backwards) with no ticks, then, when `notify`,
   // tells the program, as the platform does after a clock change or on resume.
@@ -87,6 +87,10 @@ class HeadlessBackend : public Backend {
   FileSystem* fileSystem = nullptr;  // nullptr: the real file system
   // How far the wall clock moves on while the program reads it once: a reading takes time.
   std::int64_t msPerReading = 0;
+  // A platform's timers by the wall clock: a countdown of more than `countdownsEarlyMs` runs
+  // out that much early, and the layer is asked to aim `slackMs` past wall-clock moments.
+  std::int64_t countdownsEarlyMs = 0;
+  int slackMs = 0;
   // A narrow 8-bit code page for tests of the fallback: Latin-1 instead of UTF-8.
   bool latin1CodePage = false;
 
@@ -99,6 +103,10 @@ class HeadlessBackend : public Backend {
     return t;
   }
   RegionalSettings regional() override { return settings; }
+  std::int64_t utcMs() override { return wallMs(); }
+  std::int64_t monotonicMs() override { return monotonicMs_; }
+  std::int64_t utcFromLocal(std::int64_t localMs) override { return localMs; }
+  int timerSlackMs() override { return slackMs; }
   void playSound(const std::u16string& path) override { sounds.push_back({monotonicMs_, path}); }
   void playDefaultSound() override { sounds.push_back({monotonicMs_, {}}); }
   bool trayShow(const TrayIcon& icon) override;
@@ -119,21 +127,15 @@ class HeadlessBackend : public Backend {
   std::optional<std::string> toCodePage(const std::u16string& text) override;
   std::u16string fromCodePage(const std::string& bytes) override;
 
-  // --- scheduling, for the timer peers ---------------------------------------------------
-  struct TimerPeer;
-  void arm(TimerPeer& t);
-  void forget(TimerPeer& t);
+  struct Countdown;
 
  private:
-  std::int64_t nextAlignedDue() const;
-  std::int64_t dueOf(const TimerPeer& t) const;
-
   std::int64_t monotonicMs_ = 0;
   std::int64_t wallOffsetMs_ = 0;
   std::int64_t lastWakeMs_ = -1;
   std::uint64_t nextSeq_ = 0;
   Handle nextHandle_ = 0x1000;
-  std::vector<TimerPeer*> timers_;
+  std::vector<Countdown*> countdowns_;
   PosixFileSystem posixFiles_;
 };
 

@@ -33,10 +33,6 @@ namespace ui::qt {
 
 namespace {
 
-// How far apart the wall and monotonic clocks may drift between two ticks before it counts as
-// a clock change; a tick delayed by a busy machine moves both alike.
-constexpr qint64 kClockJumpMs = 2000;
-
 }  // namespace
 
 void beforeApplication() {
@@ -77,7 +73,7 @@ QtBackend::~QtBackend() {
 
 // With no ticks while the window is hidden nothing would compare the clocks: on Linux the kernel
 // says when the wall clock is set or the machine resumes, through a wall-clock timerfd armed far
-// ahead with TFD_TIMER_CANCEL_ON_SET, which costs no wake-up until then. Elsewhere the
+// ahead with TFD_TIMER_CANCEL_ON_SET, which costs no wake-up until then. Elsewhere the layer's
 // comparison on the clock's ticks and the aimed timers' ten-minute re-aim remain.
 bool QtBackend::watchClock() {
 #ifdef __linux__
@@ -94,13 +90,13 @@ bool QtBackend::watchClock() {
   return false;
 }
 
-void QtBackend::clockChanged() {
-  wallAhead_ = QDateTime::currentMSecsSinceEpoch() - monotonic_.elapsed();
-  for (ClockFollower* f : std::vector(followers_)) f->clockChanged();
-  app().timeChanged();
-}
+void QtBackend::clockChanged() { app().timeChanged(); }
 
-qint64 QtBackend::utcFromLocal(std::int64_t localMs) {
+std::int64_t QtBackend::utcMs() { return QDateTime::currentMSecsSinceEpoch(); }
+
+std::int64_t QtBackend::monotonicMs() { return monotonic_.elapsed(); }
+
+std::int64_t QtBackend::utcFromLocal(std::int64_t localMs) {
   const LocalTime t = fromLocalMs(localMs);
   return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second, t.millisecond)).toMSecsSinceEpoch();
 }
@@ -235,15 +231,6 @@ void QtBackend::reportError(const std::u16string& title, const std::u16string& m
   message_->show();
   message_->raise();
   message_->activateWindow();
-}
-
-void QtBackend::checkWallClock() {
-  // UTC, which costs no time-zone lookup on every tick; a time-zone or daylight-saving change
-  // reaches the label on the next tick anyway.
-  const qint64 ahead = QDateTime::currentMSecsSinceEpoch() - monotonic_.elapsed();
-  const bool jumped = wallAhead_ && std::llabs(ahead - *wallAhead_) > kClockJumpMs;
-  wallAhead_ = ahead;
-  if (jumped) clockChanged();
 }
 
 void QtBackend::windowCreated(QWidget* window) {

@@ -35,6 +35,11 @@ class QtBackend : public Backend {
   void quit() override;
   LocalTime now() override;
   RegionalSettings regional() override;
+  std::int64_t utcMs() override;
+  std::int64_t monotonicMs() override;
+  std::int64_t utcFromLocal(std::int64_t localMs) override;
+  // Qt counts its timers on the monotonic clock, which may run a little fast of the wall clock.
+  int timerSlackMs() override { return 2; }
   void playSound(const std::u16string& path) override;
   void playDefaultSound() override;
   bool trayShow(const TrayIcon& icon) override;
@@ -49,7 +54,7 @@ class QtBackend : public Backend {
   void announce(const std::u16string& text) override { announcer_.announce(text); }
   FileSystem& files() override { return files_; }
 
-  // The icon's activation as Qt reports it, passed on as the mouse message the program knows.
+  // The icon's activation as Qt reports it, passed on as the TrayClick the program knows.
   void trayActivated(QSystemTrayIcon::ActivationReason reason);
   QSystemTrayIcon* trayIcon() const { return tray_; }
   // The open report of a failed action, if any.
@@ -59,23 +64,6 @@ class QtBackend : public Backend {
   // The file a sound path names: beside the program, or where an installed layout keeps it;
   // empty when it names none (the desktop's alert plays then).
   QString soundFile(const std::u16string& path) const;
-  // Compares the wall clock with the monotonic one on every second-aligned tick and tells
-  // the program when they parted: the clock was set, or the machine slept.
-  void checkWallClock();
-
-  // Timers aimed at the wall clock (second-aligned or aimed at a moment) re-aim themselves
-  // when it changes, before the program hears of it.
-  class ClockFollower {
-   public:
-    virtual void clockChanged() = 0;
-
-   protected:
-    ~ClockFollower() = default;
-  };
-  void follow(ClockFollower* f) { followers_.push_back(f); }
-  void unfollow(ClockFollower* f) { std::erase(followers_, f); }
-  // A moment of local civil time (Timer::aimAt) as milliseconds since the epoch, UTC.
-  static qint64 utcFromLocal(std::int64_t localMs);
 
   // The form windows, in load order, for the test-state file.
   void windowCreated(QWidget* window);
@@ -96,8 +84,6 @@ class QtBackend : public Backend {
   bool watchClock();
 
   QElapsedTimer monotonic_;
-  std::optional<qint64> wallAhead_;  // wall-clock ms minus monotonic ms, at the last check
-  std::vector<ClockFollower*> followers_;
   int clockWatch_ = -1;  // Linux: a timerfd that the kernel cancels when the clock is set or on resume
   std::vector<QWidget*> windows_;
   std::unique_ptr<StateDump> dump_;

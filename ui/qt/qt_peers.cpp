@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "ui/qt/qt_access.h"
@@ -395,76 +396,26 @@ class ProgressBarPeer : public WidgetPeer {
   QProgressBar* qbar_;
 };
 
-class TimerPeer : public Peer, QtBackend::ClockFollower {
+// A timer's countdown: a single-shot QTimer, precise, since the clock's countdown ends just
+// past a second boundary.
+class Countdown : public TimerPeer {
  public:
-  TimerPeer(Timer& timer, QtBackend& backend) : timer_(timer), backend_(backend), qtimer_(new QTimer) {
+  explicit Countdown(Timer& timer) : qtimer_(new QTimer) {
     qtimer_->setTimerType(Qt::PreciseTimer);
-    QObject::connect(qtimer_, &QTimer::timeout, [this] { tick(); });
-    backend_.follow(this);
-    arm();
+    qtimer_->setSingleShot(true);
+    QObject::connect(qtimer_, &QTimer::timeout, [&timer] { timer.elapsed(); });
   }
-  ~TimerPeer() override {
-    backend_.unfollow(this);
+  ~Countdown() override {
     // Maybe inside this timer's own timeout: stop it, cut it off, and let Qt free it.
     qtimer_->stop();
     qtimer_->disconnect();
     qtimer_->deleteLater();
   }
-  void changed(Prop what) override {
-    if (what == Prop::Timer) arm();
-  }
-  void clockChanged() override {
-    if (qtimer_->isActive() && (timer_.aim() || timer_.alignToSecond)) arm();
-  }
+  void start(std::int64_t ms) override { qtimer_->start(std::chrono::milliseconds(ms)); }
+  void stop() override { qtimer_->stop(); }
 
  private:
-  // A stopped or held timer is really stopped: no QTimer runs, nothing wakes the process.
-  void arm() {
-    if (!timer_.ticking()) {
-      qtimer_->stop();
-      return;
-    }
-    const bool wallClock = timer_.aim() || timer_.alignToSecond;
-    qtimer_->setSingleShot(wallClock);
-    if (timer_.aim()) qtimer_->start(msToAim());
-    else if (timer_.alignToSecond) qtimer_->start(msToNextSecond());
-    else qtimer_->start(timer_.interval());
-  }
-
-  static constexpr int kMargin = 2;
-
-  // Just past the next wall-clock second, re-aimed each tick, so the clock never drifts
-  // across a second boundary and skips a second.
-  static int msToNextSecond() { return 1000 - static_cast<int>(QDateTime::currentMSecsSinceEpoch() % 1000) + kMargin; }
-
-  // Just past the aimed moment, but no further than the re-aim period: QTimer counts on the
-  // monotonic clock, and a wall clock changed in between is caught by the next aim at latest.
-  qint64 msLeft() const { return QtBackend::utcFromLocal(*timer_.aim()) - QDateTime::currentMSecsSinceEpoch(); }
-  int msToAim() const { return static_cast<int>(std::clamp<qint64>(msLeft() + kMargin, 0, Timer::kReaimMs)); }
-
-  void tick() {
-    if (timer_.aim()) {
-      // Not there yet: woken to aim again (or early). Otherwise the tick spends the aim.
-      if (msLeft() > 0) arm();
-      else timer_.raiseTick();
-      return;
-    }
-    if (!timer_.alignToSecond) {
-      timer_.raiseTick();
-      return;
-    }
-    arm();
-    // The program may be told of a clock change first, and that may unload the form and
-    // destroy this peer: only tick when it is still here.
-    const std::weak_ptr<int> alive = alive_;
-    backend_.checkWallClock();
-    if (!alive.expired()) timer_.raiseTick();
-  }
-
-  Timer& timer_;
-  QtBackend& backend_;
   QTimer* qtimer_;
-  std::shared_ptr<int> alive_ = std::make_shared<int>();
 };
 
 }  // namespace
@@ -485,7 +436,7 @@ std::unique_ptr<FormPeer> createFormPeers(Form& form, QtBackend& backend) {
       }
       case Kind::Button: widget = std::make_unique<ButtonPeer>(static_cast<Button&>(*c), window, backend); break;
       case Kind::ProgressBar: widget = std::make_unique<ProgressBarPeer>(static_cast<ProgressBar&>(*c), window, backend); break;
-      case Kind::Timer: c->attachPeer(std::make_unique<TimerPeer>(static_cast<Timer&>(*c), backend)); continue;
+      case Kind::Timer: c->attachPeer(std::make_unique<Countdown>(static_cast<Timer&>(*c))); continue;
     }
     if (c->tabIndex >= 0 && widget->widget()->focusPolicy() != Qt::NoFocus) stops.emplace_back(c, widget->widget());
     widgets.emplace_back(c, widget->widget());

@@ -210,6 +210,33 @@ LocalTime Win32Backend::now() {
   return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
 }
 
+namespace {
+// FILETIME counts 100 ns from 1601; the layer counts milliseconds from 1970.
+constexpr std::int64_t kUnixEpochMs = 11644473600000LL;
+std::int64_t unixMs(const FILETIME& ft) {
+  return static_cast<std::int64_t>(((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 10000) - kUnixEpochMs;
+}
+}  // namespace
+
+std::int64_t Win32Backend::utcMs() {
+  FILETIME ft;
+  GetSystemTimePreciseAsFileTime(&ft);
+  return unixMs(ft);
+}
+
+std::int64_t Win32Backend::utcFromLocal(std::int64_t localMs) {
+  const LocalTime t = fromLocalMs(localMs);
+  SYSTEMTIME local{static_cast<WORD>(t.year), static_cast<WORD>(t.month), 0, static_cast<WORD>(t.day),
+                   static_cast<WORD>(t.hour), static_cast<WORD>(t.minute), static_cast<WORD>(t.second),
+                   static_cast<WORD>(t.millisecond)};
+  SYSTEMTIME utc;
+  FILETIME ft;
+  // Outside what the system can convert: as if the local time were UTC, which is as good a
+  // guess as any for a moment that far off.
+  if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) || !SystemTimeToFileTime(&utc, &ft)) return localMs;
+  return unixMs(ft);
+}
+
 RegionalSettings Win32Backend::regional() {
   return {localeText(LOCALE_SDATE, u"/"), localeText(LOCALE_STIME, u":"), localeText(LOCALE_S1159, u"AM"),
           localeText(LOCALE_S2359, u"PM")};

@@ -74,6 +74,11 @@ class Win32Backend : public Backend {
   void quit() override { PostQuitMessage(0); }
   LocalTime now() override;
   RegionalSettings regional() override;
+  std::int64_t utcMs() override;
+  std::int64_t monotonicMs() override { return static_cast<std::int64_t>(GetTickCount64()); }
+  std::int64_t utcFromLocal(std::int64_t localMs) override;
+  // Timers run on the interrupt clock, which need not keep step with the precise wall clock.
+  int timerSlackMs() override { return 2; }
   void playSound(const std::u16string& path) override;
   void playDefaultSound() override;
   bool trayShow(const TrayIcon& icon) override;

@@ -345,111 +345,57 @@ class ProgressPeer : public ChildPeer {
   ProgressBar& bar_;
 };
 
-// A timer lives on its form's window under its own id. The kinds aimed at the wall clock (the
-// second-aligned clock, a timer aimed at a moment) are one-shots re-armed on each tick, on a
-// precise waitable timer with an absolute due time (so a clock set moves it along), and the
-// id's SetTimer a little later behind it for the times the message loop is not ours.
-class TimerPeer : public Peer {
+// A timer's countdown lives on its form's window under its own id: a precise waitable timer,
+// high-resolution where the system has one, waited on by the message loop, and the id's
+// SetTimer a little behind it for the times the message loop is not ours (the modal loops of
+// message boxes and window dragging). Whichever runs out first ends the countdown; the other,
+// left behind, finds it over and is dropped.
+class Countdown : public TimerPeer {
  public:
-  TimerPeer(FormWindow& form, Timer& timer, UINT_PTR id) : form_(form), timer_(timer), id_(id) { arm(); }
-  ~TimerPeer() override {
+  Countdown(FormWindow& form, Timer& timer, UINT_PTR id) : form_(form), timer_(timer), id_(id) {}
+  ~Countdown() override {
     KillTimer(form_.hwnd(), id_);
     if (precise_) form_.backend().closePreciseTimer(precise_);
   }
 
-  void changed(Prop what) override {
-    if (what == Prop::Timer) arm();
-  }
-
-  // A stopped or held timer is really stopped: nothing is left to wake the process.
-  void arm() {
+  void start(std::int64_t ms) override {
+    running_ = true;
     // A waitable timer set again needs no cancelling first: each call into the system counts
     // (under Wine every one is a round trip to wineserver).
-    if (!timer_.ticking() || !wallClock()) {
-      if (precise_) CancelWaitableTimer(precise_);
-    }
-    if (!timer_.ticking()) {
-      KillTimer(form_.hwnd(), id_);
-      return;
-    }
-    if (!wallClock()) {
-      SetTimer(form_.hwnd(), id_, static_cast<UINT>(timer_.interval()), nullptr);
-      return;
-    }
-    const ULONGLONG now = preciseMs();
-    if (timer_.aim()) {
-      target_ = utcFromLocal(*timer_.aim());
-      // No further than the re-aim period: a change of the time zone moves the target.
-      wake_ = std::min<ULONGLONG>(std::max(target_, now), now + static_cast<ULONGLONG>(Timer::kReaimMs));
-    } else {
-      target_ = (now / 1000 + 1) * 1000;
-      wake_ = target_;
-    }
-    // 2 ms past the moment, so the clock read in the handler is surely in the new second.
-    wake_ += 2;
-    if (!precise_) precise_ = form_.backend().createPreciseTimer([this] { tick(); });
+    if (!precise_) precise_ = form_.backend().createPreciseTimer([this] { ranOut(); });
     if (precise_) {
       LARGE_INTEGER due;
-      due.QuadPart = static_cast<LONGLONG>(wake_ * 10000);  // absolute: 100 ns units of UTC
+      due.QuadPart = -static_cast<LONGLONG>(ms) * 10000;  // negative: relative, in 100 ns units
       SetWaitableTimer(precise_, &due, 0, nullptr, nullptr, FALSE);
     }
-    const UINT backstop = precise_ ? 20 : 0;
-    SetTimer(form_.hwnd(), id_, static_cast<UINT>(wake_ - now + backstop), nullptr);
+    const std::int64_t backstop = precise_ ? 20 : 0;
+    SetTimer(form_.hwnd(), id_, static_cast<UINT>(std::min<std::int64_t>(ms + backstop, USER_TIMER_MAXIMUM)), nullptr);
   }
 
-  // The handler may unload the form: nothing of this peer is touched after raiseTick.
-  void tick() {
-    if (wallClock()) {
-      // Timers may fire a tick early; waiting out the rest keeps the label off the old
-      // second. A boundary far ahead means the clock went back: tick now and re-align. An
-      // aimed moment not reached yet was a wake to aim again.
-      const ULONGLONG now = preciseMs();
-      if (timer_.aim()) {
-        if (now < utcFromLocal(*timer_.aim())) {
-          arm();
-          return;
-        }
-        KillTimer(form_.hwnd(), id_);
-        if (precise_) CancelWaitableTimer(precise_);
-      } else {
-        if (now < target_ && target_ - now < 1000) {
-          arm();
-          return;
-        }
-        arm();
-      }
+  // Nothing is left to wake the process.
+  void stop() override {
+    if (!running_) return;
+    running_ = false;
+    KillTimer(form_.hwnd(), id_);
+    if (precise_) CancelWaitableTimer(precise_);
+  }
+
+  // The handler may unload the form: nothing of this peer is touched after elapsed().
+  void ranOut() {
+    if (!running_) {
+      KillTimer(form_.hwnd(), id_);  // the backstop behind a countdown already over
+      return;
     }
-    timer_.raiseTick();
+    running_ = false;
+    timer_.elapsed();
   }
-
-  bool wallClock() const { return timer_.alignToSecond || timer_.aim(); }
-  Timer& timer() const { return timer_; }
 
  private:
-  static ULONGLONG preciseMs() {
-    FILETIME ft;
-    GetSystemTimePreciseAsFileTime(&ft);
-    return ((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 10000;
-  }
-
-  // A moment of local civil time as UTC milliseconds since 1601, as FILETIME counts.
-  static ULONGLONG utcFromLocal(std::int64_t localMs) {
-    const LocalTime t = fromLocalMs(localMs);
-    SYSTEMTIME local{static_cast<WORD>(t.year), static_cast<WORD>(t.month), 0, static_cast<WORD>(t.day),
-                     static_cast<WORD>(t.hour), static_cast<WORD>(t.minute), static_cast<WORD>(t.second),
-                     static_cast<WORD>(t.millisecond)};
-    SYSTEMTIME utc;
-    FILETIME ft;
-    if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) || !SystemTimeToFileTime(&utc, &ft)) return 0;
-    return ((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 10000;
-  }
-
   FormWindow& form_;
   Timer& timer_;
   UINT_PTR id_;
   HANDLE precise_ = nullptr;
-  ULONGLONG target_ = 0;  // the boundary or the aimed moment, UTC ms
-  ULONGLONG wake_ = 0;
+  bool running_ = false;
 };
 
 // --- forms ------------------------------------------------------------------------------
@@ -569,12 +515,6 @@ void FormWindow::paintBackground(HDC dc) {
 }
 
 void FormWindow::timeChanged() {
-  for (Control* c : form_.controls()) {
-    if (c->kind() == Kind::Timer && c->peer()) {
-      auto* timer = static_cast<TimerPeer*>(c->peer());
-      if (timer->wallClock() && timer->timer().ticking()) timer->arm();
-    }
-  }
   // Every top-level window hears of the change; the oldest form speaks for the program.
   if (!app().forms().empty() && app().forms().front() == &form_) app().timeChanged();
 }
@@ -618,7 +558,7 @@ LRESULT FormWindow::message(UINT msg, WPARAM wParam, LPARAM lParam) {
       const auto& controls = form_.controls();
       if (wParam >= 1 && wParam <= controls.size()) {
         Control* c = controls[wParam - 1];
-        if (c->kind() == Kind::Timer && c->peer()) static_cast<TimerPeer*>(c->peer())->tick();
+        if (c->kind() == Kind::Timer && c->peer()) static_cast<Countdown*>(c->peer())->ranOut();
       }
       return 0;
     }
@@ -750,7 +690,7 @@ std::unique_ptr<FormPeer> Win32Backend::createPeers(Form& form) {
         peer = std::make_unique<ProgressPeer>(*window, static_cast<ProgressBar&>(c), id);
         break;
       case Kind::Timer:
-        peer = std::make_unique<TimerPeer>(*window, static_cast<Timer&>(c), static_cast<UINT_PTR>(i + 1));
+        peer = std::make_unique<Countdown>(*window, static_cast<Timer&>(c), static_cast<UINT_PTR>(i + 1));
         break;
     }
     if (auto* child = dynamic_cast<ChildPeer*>(peer.get())) child->layout();
