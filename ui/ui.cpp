@@ -255,20 +255,13 @@ bool Timer::elapsed() {
     // Not there yet: a wake to aim again, or early by the wall clock.
     due = b.utcMs() >= b.utcFromLocal(*aim_);
     if (due) aim_.reset();  // spent by this tick
-    arm();
   } else if (alignToSecond) {
-    // Early for its second: wait out the rest, or the label would show the old second. A
-    // second further ahead than that means the clock went back: tick now and align again.
+    // Early for its second: counting down again waits out the rest, where a tick would show
+    // the old second. A second further ahead than that means the clock went back: tick now.
     const std::int64_t now = b.utcMs();
-    if (now < boundary_ && boundary_ - now < 1000) {
-      if (auto* countdown = dynamic_cast<TimerPeer*>(peer())) countdown->start(boundary_ - now + b.timerSlackMs());
-      due = false;
-    } else {
-      arm();
-    }
-  } else {
-    arm();
+    due = now >= boundary_ || now < boundary_ - 1000;
   }
+  arm();
   if (!due) {
     if (jumped) app().timeChanged();
     return false;
