@@ -276,11 +276,9 @@ bool Timer::elapsed() {
   return true;
 }
 
-bool Timer::tick() {
+void Timer::tick() {
   auto handler = onTick;
-  if (!running() || !handler) return false;
-  app().deliver(handler);
-  return true;
+  if (running() && handler) app().deliver(handler);
 }
 
 // --- forms ------------------------------------------------------------------------------

@@ -301,7 +301,7 @@ class Timer : public Control {
   // Starts the countdown the timer's kind and state call for, or stops it.
   void arm();
   bool wallClock() const { return aim_ || alignToSecond; }
-  bool tick();
+  void tick();
   void formShownOrHidden(bool shown);
 
   int interval_ = 0;
@@ -589,10 +589,7 @@ class App {
   // timers aimed at the wall clock count down again from the new time, then each form hears.
   // The layer also calls it itself when a timer finds the wall clock jumped unannounced.
   void timeChanged();
-  // Whether the wall clock moved against the monotonic one by more than kClockJumpMs since the
-  // last look: set, or the machine slept. A tick delayed by a busy machine moves both alike.
-  bool wallClockJumped();
-  static constexpr std::int64_t kClockJumpMs = 2000;
+  static constexpr std::int64_t kClockJumpMs = 2000;  // see wallClockJumped
   // Backend: the program was started again with the key this copy holds (claimInstance).
   void anotherStart();
   std::function<void()> onAnotherStart;
@@ -605,8 +602,12 @@ class App {
 
  private:
   friend class Form;
+  friend class Timer;
   void load(Form& f);
   void unloaded(Form& f);
+  // Whether the wall clock moved against the monotonic one by more than kClockJumpMs since the
+  // last look: set, or the machine slept. A tick delayed by a busy machine moves both alike.
+  bool wallClockJumped();
 
   Backend& backend_;
   std::vector<Form*> forms_;

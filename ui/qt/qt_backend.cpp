@@ -31,10 +31,6 @@ static void initResources() { Q_INIT_RESOURCE(tollora); }
 
 namespace ui::qt {
 
-namespace {
-
-}  // namespace
-
 void beforeApplication() {
   // X11: no shared-memory images. Each repaint through shared memory is answered by a
   // completion event, which wakes Qt's X event thread and then the main thread: two extra

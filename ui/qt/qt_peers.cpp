@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
