@@ -2,7 +2,7 @@
 """Draws Tollora's pictures, icon, cursor and beep from nothing but arithmetic.
 
 Usage: draw.py OUTDIR TMPDIR
-Writes ClockIcon.ico, HandCursor.cur, beep.wav and icons/tollora-N.png into
+Writes ClockIcon.ico, HandCursor.cur (and icons/hand-cursor.png), beep.wav and icons/tollora-N.png into
 OUTDIR, and the two backdrops as raw PGM/PPM into TMPDIR; make-resources.sh
 turns those into JPEG with ImageMagick. Only the standard library is used and
 every random number comes from a fixed seed, so the output is the same on
@@ -610,6 +610,10 @@ def hand_cursor(out):
     mask = and_mask(32, 32, lambda x, y: rows[y][x] != ".")
     write_icon_dir(os.path.join(out, "HandCursor.cur"), 2,
                    [(32, 32, 12, 1, 16, hdr + pal + px + mask)])
+    # The same hand as a PNG for toolkits that read no .cur files; its hot spot stays (12, 1).
+    colours = {"#": (0, 0, 0, 255), "o": (255, 255, 255, 255), ".": (0, 0, 0, 0)}
+    write_png(os.path.join(out, "icons", "hand-cursor.png"), 32, 32,
+              bytes(c for row in rows for ch in row for c in colours[ch]))
     return rows
 
 

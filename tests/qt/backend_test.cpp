@@ -255,14 +255,13 @@ TEST(QtTray, ActivationsReachTheIconsWindowAsTheProgramsClicks) {
   settle();
 }
 
-TEST(QtLook, HandCursorIsReadFromTheWindowsFile) {
-  QFile file(QStringLiteral(":/tollora/HandCursor.cur"));
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const auto cursor = ui::qt::readWindowsCursor(file.readAll());
-  EXPECT_EQ(cursor.image.size(), QSize(32, 32));
-  EXPECT_EQ(QPoint(cursor.hotX, cursor.hotY), QPoint(12, 1));
-  EXPECT_EQ(qAlpha(cursor.image.pixel(31, 31)), 0);  // masked out
-  EXPECT_TRUE(ui::qt::readWindowsCursor(QByteArray("not a cursor")).image.isNull());
+TEST(QtLook, TheHandCursorPointsWithItsFingertip) {
+  const QCursor hand = ui::qt::cursorFor(ui::Cursor::Hand);
+  const QImage image = hand.pixmap().toImage();
+  ASSERT_EQ(image.size(), QSize(32, 32));
+  EXPECT_EQ(hand.hotSpot(), QPoint(12, 1));
+  EXPECT_EQ(qAlpha(image.pixel(12, 1)), 255);  // the fingertip's outline
+  EXPECT_EQ(qAlpha(image.pixel(31, 31)), 0);
 }
 
 TEST(QtSound, TheBeepIsFoundBesideTheProgramOrWhereAPackageKeepsIt) {

@@ -1,7 +1,5 @@
 #include "ui/qt/qt_look.h"
 
-#include <QFile>
-#include <QImage>
 
 namespace ui::qt {
 
@@ -53,61 +51,12 @@ QIcon clockIcon() {
   return icon;
 }
 
-namespace {
-
-quint32 le(const QByteArray& d, qsizetype at, int bytes) {
-  quint32 v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<quint8>(d[at + i]);
-  return v;
-}
-
-}  // namespace
-
-CursorImage readWindowsCursor(const QByteArray& d) {
-  // ICONDIR (type 2: cursor), then the first ICONDIRENTRY: its hot spot and where the DIB is.
-  if (d.size() < 22 || le(d, 2, 2) != 2 || le(d, 4, 2) < 1) return {};
-  CursorImage out;
-  out.hotX = static_cast<int>(le(d, 10, 2));
-  out.hotY = static_cast<int>(le(d, 12, 2));
-  const qsizetype dib = le(d, 18, 4);
-  if (dib < 0 || dib + 40 > d.size()) return {};
-  const int width = static_cast<int>(le(d, dib + 4, 4));
-  const int height = static_cast<int>(le(d, dib + 8, 4)) / 2;  // the XOR image and the AND mask
-  const int bpp = static_cast<int>(le(d, dib + 14, 2));
-  if (le(d, dib + 16, 4) != 0 || width <= 0 || width > 256 || height <= 0 || height > 256 || (bpp != 1 && bpp != 4 && bpp != 8))
-    return {};
-  const qsizetype colours = le(d, dib + 32, 4) ? le(d, dib + 32, 4) : (1 << bpp);
-  const qsizetype palette = dib + le(d, dib, 4);
-  const qsizetype xorStride = (width * bpp + 31) / 32 * 4;
-  const qsizetype andStride = (width + 31) / 32 * 4;
-  const qsizetype xorBits = palette + colours * 4;
-  const qsizetype andBits = xorBits + xorStride * height;
-  if (colours > 256 || andBits + andStride * height > d.size()) return {};
-
-  out.image = QImage(width, height, QImage::Format_ARGB32);
-  for (int y = 0; y < height; ++y) {
-    const int row = height - 1 - y;  // bottom-up
-    for (int x = 0; x < width; ++x) {
-      const bool masked = (static_cast<quint8>(d[andBits + row * andStride + x / 8]) >> (7 - x % 8)) & 1;
-      const qsizetype bit = static_cast<qsizetype>(x) * bpp;
-      const int index = (static_cast<quint8>(d[xorBits + row * xorStride + bit / 8]) >> (8 - bpp - bit % 8)) & ((1 << bpp) - 1);
-      // A masked pixel is transparent (or screen-inverting, which a cursor image cannot show).
-      const qsizetype entry = palette + (index < colours ? index : 0) * 4;
-      out.image.setPixel(x, y, masked ? 0u : qRgb(static_cast<quint8>(d[entry + 2]), static_cast<quint8>(d[entry + 1]), static_cast<quint8>(d[entry])));
-    }
-  }
-  return out;
-}
-
 QCursor cursorFor(Cursor c) {
   if (c != Cursor::Hand) return QCursor(Qt::ArrowCursor);
-  // Qt cannot read .cur files, so the program's own hand is decoded once from the resource.
-  static const CursorImage hand = [] {
-    QFile file(QStringLiteral(":/tollora/HandCursor.cur"));
-    return file.open(QIODevice::ReadOnly) ? readWindowsCursor(file.readAll()) : CursorImage{};
-  }();
-  if (hand.image.isNull()) return QCursor(Qt::PointingHandCursor);
-  return QCursor(QPixmap::fromImage(hand.image), hand.hotX, hand.hotY);
+  // The program's own hand, drawn with the Windows cursor; its fingertip is the hot spot.
+  static const QPixmap hand(QStringLiteral(":/tollora/hand-cursor.png"));
+  if (hand.isNull()) return QCursor(Qt::PointingHandCursor);
+  return QCursor(hand, 12, 1);
 }
 
 }  // namespace ui::qt

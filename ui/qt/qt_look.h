@@ -29,12 +29,4 @@ QPixmap picture(Image image);  // null for Image::None
 QIcon clockIcon();
 QCursor cursorFor(Cursor c);
 
-// A Windows .cur file (uncompressed DIB, up to 8 bits a pixel, with its AND mask) as an image
-// with alpha, and its hot spot. A null image when the data is not such a cursor.
-struct CursorImage {
-  QImage image;
-  int hotX = 0, hotY = 0;
-};
-CursorImage readWindowsCursor(const QByteArray& data);
-
 }  // namespace ui::qt
