@@ -131,10 +131,11 @@ bool QtBackend::claimInstance(const std::u16string& key) {
 QString QtBackend::soundFile(const std::u16string& path) const {
   const QFileInfo asked(toQString(path));
   if (asked.isFile()) return asked.filePath();
-  // Installed the Debian way the program is in <prefix>/bin and its sound in
-  // <prefix>/share/tollora: a sound asked for beside the program is looked for there too.
+  // Installed, the program is in <prefix>/bin and its sound in <prefix>/share/tollora (or
+  // wherever the build's install layout put them): a sound asked for beside the program is
+  // looked for there too.
   if (!asked.exists() && asked.absolutePath() == toQString(folder_)) {
-    const QFileInfo shared(QDir::cleanPath(toQString(folder_) + QStringLiteral("/../share/tollora/") + asked.fileName()));
+    const QFileInfo shared(QDir::cleanPath(toQString(folder_) + QStringLiteral("/" TOLLORA_DATA_FROM_BIN "/") + asked.fileName()));
     if (shared.isFile()) return shared.filePath();
   }
   return {};
