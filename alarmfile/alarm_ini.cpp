@@ -1,6 +1,7 @@
 // Loading the alarm at start and saving it on "Set Alarm".
 #include "alarmfile/ini.h"
 #include "app/alarm_form.h"
+#include "dialogs/message.h"
 
 namespace tollora {
 
@@ -23,9 +24,8 @@ void Alarm::setAlarm() {
   // The file that was loaded is the one saved, created when missing, replaced in one step.
   const ui::IoResult result = layer.files().replace(AlarmFilePath, bytes);
   if (!result.ok) {
-    layer.reportError(u"Tollora",
-                      u"Your alarm could not be saved to\n" + AlarmFilePath + u"\n\n" + result.reason +
-                          u"\n\nThe alarm text is still in the box; press \"Set Alarm\" to try again.");
+    ReportProblem(u"Your alarm could not be saved to\r\n" + AlarmFilePath + u"\r\n\r\n" + result.reason +
+                  u"\r\n\r\nThe alarm text is still in the box; press \"Set Alarm\" to try again.");
   }
 }
 

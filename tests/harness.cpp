@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "alarm/clock_text.h"
+#include "dialogs/message.h"
 
 namespace tollora::testing {
 
@@ -23,6 +24,11 @@ Harness::~Harness() {
 }
 
 void Harness::start() { main().Show(); }
+
+std::u16string Harness::message() {
+  const Message* m = app.loadedInstance<Message>();
+  return m ? m->txtText.text() : std::u16string();
+}
 
 std::u16string Harness::clockTextIn(int seconds) {
   const auto t = ui::HeadlessBackend::fromEpochMs(backend.wallMs() + seconds * 1000LL);

@@ -27,6 +27,8 @@ class Harness {
   void click(ui::Button& b) { b.raiseClick(); }
   void advance(std::int64_t ms) { backend.advance(ms); }
 
+  // The text of the open message window, or nothing when none is open.
+  std::u16string message();
   std::u16string label() { return main().lblTime.caption(); }
   bool fired() { return main().lblTime.caption() == u"Time's Up!" && main().TimerNotify.enabled(); }
   // The clock text `seconds` from now, as the label will show it.

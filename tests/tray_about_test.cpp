@@ -3,6 +3,7 @@
 
 #include "dialogs/about.h"
 #include "dialogs/alert.h"
+#include "dialogs/message.h"
 #include "tests/harness.h"
 
 namespace tollora::testing {
@@ -135,6 +136,45 @@ TEST(Shutdown, YesFromTheConfirmationEndsTheProgramFromTheTray) {
   EXPECT_EQ(ui::app().formsCount(), 0);
   EXPECT_EQ(hides(h.backend), 1) << "the main window's unload ran once";
   EXPECT_TRUE(h.backend.quitCalled);
+}
+
+TEST(Message, OneAtATimeBesideTheMainWindowNeverOverIt) {
+  Harness h;
+  h.start();
+  Alarm& m = h.main();
+  const ui::Rect screen = h.backend.screen;
+  // Where the main window stands, and where the message must then go.
+  struct Case {
+    int left, top;
+    const char* side;
+  } cases[] = {{9000, 3000, "below"}, {9000, screen.height - 3200, "above"}, {0, 0, "below"}, {-1, -1, "centred"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.side);
+    if (c.left < 0) {
+      h.click(m.cmdMin);
+      ASSERT_FALSE(m.visible());
+    } else {
+      m.setLeft(c.left);
+      m.setTop(c.top);
+    }
+    ReportProblem(u"first");
+    ReportProblem(u"second");
+    ASSERT_EQ(h.message(), u"second") << "a second report takes the place of the first";
+    EXPECT_EQ(h.app.formsCount(), 2);
+    const Message& box = *h.app.loadedInstance<Message>();
+    const ui::Rect at{box.Left(), box.Top(), box.ScaleWidth(), box.ScaleHeight()};
+    EXPECT_GE(at.left, screen.left);
+    EXPECT_LE(at.top + at.height, screen.top + screen.height);
+    if (c.left >= 0) {
+      const bool below = at.top >= m.Top() + m.ScaleHeight(), above = at.top + at.height <= m.Top();
+      EXPECT_TRUE(std::string(c.side) == "below" ? below : above) << at.top << " against " << m.Top();
+    } else {
+      EXPECT_NEAR(at.left + at.width / 2, screen.width / 2, 300);
+    }
+    ui::Button& ok = ui::form<Message>().cmdOk;
+    h.click(ok);
+    EXPECT_EQ(h.message(), u"");
+  }
 }
 
 TEST(About, OpensOverTheMainWindowWithTheNoteAndTheAuthorsPage) {

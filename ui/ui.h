@@ -513,6 +513,9 @@ class Backend {
   virtual void trayNotify(const std::u16string& title, const std::u16string& text) { (void)title, (void)text; }
 
   virtual void setForegroundWindow(Handle window) = 0;
+  // The part of the screen that windows may use (less task bars and panels), in twips, on the
+  // monitor that shows `window` (the primary monitor for 0).
+  virtual Rect workArea(Handle window) = 0;
   // Opens a web address in the user's browser, not waiting for it.
   virtual void openUrl(const std::u16string& address) = 0;
 
@@ -532,9 +535,6 @@ class Backend {
     return true;
   }
   virtual char16_t pathSeparator() { return u'/'; }
-
-  // Tells the user something went wrong; the program keeps running.
-  virtual void reportError(const std::u16string& title, const std::u16string& message) = 0;
 
   // Has a screen reader speak `text` once, whether or not the program's window is in front.
   // Nothing happens without a screen reader.

@@ -8,7 +8,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -22,6 +22,7 @@
 #include "app/colors.h"
 #include "app/program.h"
 #include "dialogs/about.h"
+#include "dialogs/message.h"
 #include "ui/qt/qt_backend.h"
 #include "ui/qt/qt_look.h"
 #include "ui/qt/qt_peers.h"
@@ -157,12 +158,13 @@ TEST_F(QtProgram, AFailedSaveNeitherBlocksTheWindowNorStacksMessages) {
   std::filesystem::create_directory(folder / "alarm.ini");
   const auto openMessages = [] {
     int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets()) n += qobject_cast<QMessageBox*>(w) && w->isVisible();
+    for (QWidget* w : QApplication::topLevelWidgets()) n += w->windowTitle() == QStringLiteral("Tollora") && w->isVisible();
     return n;
   };
   QTest::mouseClick(widget<QPushButton>(main(), "cmdSetAlarm"), Qt::LeftButton);
-  ASSERT_NE(backend.message(), nullptr);
-  EXPECT_TRUE(backend.message()->text().contains(QStringLiteral("could not be saved")));
+  auto* message = ui::app().loadedInstance<tollora::Message>();
+  ASSERT_NE(message, nullptr);
+  EXPECT_TRUE(widget<QPlainTextEdit>(*message, "txtText")->toPlainText().contains(QStringLiteral("could not be saved")));
   EXPECT_EQ(openMessages(), 1);
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 
@@ -176,7 +178,7 @@ TEST_F(QtProgram, AFailedSaveNeitherBlocksTheWindowNorStacksMessages) {
 
   QTest::mouseClick(widget<QPushButton>(main(), "cmdSetAlarm"), Qt::LeftButton);
   EXPECT_EQ(openMessages(), 1) << "the second failure reuses the open message";
-  backend.message()->close();
+  QTest::mouseClick(widget<QPushButton>(*message, "cmdOk"), Qt::LeftButton);
   settle();
   EXPECT_EQ(openMessages(), 0);
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/alarm_form.h"
+#include "dialogs/message.h"
 #include "ui/headless/headless.h"
 
 int main(int argc, char** argv) {
@@ -25,8 +26,9 @@ int main(int argc, char** argv) {
   };
   if (std::strcmp(argv[1], "once") == 0) {
     save(argc > 3 ? argv[3] : "");
-    for (auto& [title, message] : backend.errors) std::printf("reported: %s\n", ui::toUtf8(message).c_str());
-    return backend.errors.empty() ? 0 : 3;
+    const auto* message = app.loadedInstance<tollora::Message>();
+    if (message) std::printf("reported: %s\n", ui::toUtf8(message->txtText.text()).c_str());
+    return message ? 3 : 0;
   }
   // Long texts make each write take a while, so kills land inside writes too.
   const std::string a = "A" + std::string(200, 'a'), b = "B" + std::string(200, 'b');

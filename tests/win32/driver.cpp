@@ -528,9 +528,9 @@ void readOnlyFolder(const std::wstring& folder) {
             PostMessageW(button, BM_CLICK, 0, 0),
         "click \"Set Alarm\"");
   const std::string expected = "[ALARM]\r\nTime=" + narrow(alarm) + "\r\nTimeBAK=\r\n";
-  waitFor([&] { return readFile(own) == expected || FindWindowW(L"#32770", L"Tollora"); });
+  waitFor([&] { return readFile(own) == expected || FindWindowW(L"TolloraForm", L"Tollora"); });
   check(readFile(own) == expected, "the alarm is saved in %LOCALAPPDATA%\\Tollora", visible(readFile(own)));
-  HWND warning = FindWindowW(L"#32770", L"Tollora");
+  HWND warning = FindWindowW(L"TolloraForm", L"Tollora");
   check(!warning, "and no failure is reported");
   if (warning) click(warning, L"OK");
   PostMessageW(main, WM_CLOSE, 0, 0);
@@ -559,7 +559,7 @@ int saveThroughLink(const std::wstring& folder) {
   const std::string expected = "[ALARM]\r\nTime=" + narrow(alarm) + "\r\nTimeBAK=note\r\n";
   check(waitFor([&] { return readFile(iniPath) == expected; }), "the save reaches the file through the link",
         visible(readFile(iniPath)));
-  check(!FindWindowW(L"#32770", L"Tollora"), "no failure is reported");
+  check(!FindWindowW(L"TolloraForm", L"Tollora"), "no failure is reported");
   PostMessageW(main, WM_CLOSE, 0, 0);
   check(program.exited(kLimitMs) && program.exitCode() == 0, "closing the window ends the program");
   program.close();
@@ -758,8 +758,8 @@ int wmain(int argc, wchar_t** argv) {
   type(box, clockText(2 * 24 * 3600));
   check(clickReturns(child(main, L"Button", L"Alarm Set")), "a failed save returns at once: its message is modeless");
   HWND warning = nullptr;
-  check(waitFor([&] { return (warning = FindWindowW(L"#32770", L"Tollora")) != nullptr; }), "a read-only alarm.ini is reported");
-  check(waitFor([&] { return child(warning, L"Static", L"could not be saved", true) != nullptr; }),
+  check(waitFor([&] { return (warning = FindWindowW(L"TolloraForm", L"Tollora")) != nullptr; }), "a read-only alarm.ini is reported");
+  check(waitFor([&] { return child(warning, L"Edit", L"could not be saved", true) != nullptr; }),
         "the report says the alarm could not be saved");
   {
     RECT at{}, overlap{};
@@ -776,10 +776,10 @@ int wmain(int argc, wchar_t** argv) {
         "a mouse click on \"Stop/Reset\" works while the message is open");
   type(box, clockText(2 * 24 * 3600));
   check(clickReturns(child(main, L"Button", L"Set Alarm")), "a second failed save returns at once");
-  const auto messages = shownWindows(program.process.dwProcessId, L"#32770", L"Tollora");
+  const auto messages = shownWindows(program.process.dwProcessId, L"TolloraForm", L"Tollora");
   check(messages.size() == 1 && messages[0] == warning, "a second failure reuses the open message",
         std::to_string(messages.size()) + " message windows");
-  check(click(warning, L"OK") && waitFor([&] { return !FindWindowW(L"#32770", L"Tollora"); }), "the report closes");
+  check(click(warning, L"OK") && waitFor([&] { return !FindWindowW(L"TolloraForm", L"Tollora"); }), "the report closes");
   check(!temporariesLeft(folder), "no temporary file is left behind");
   check(readFile(iniPath) == savedBytes, "the read-only alarm.ini is unchanged");
   SetFileAttributesW(iniW.c_str(), FILE_ATTRIBUTE_NORMAL);

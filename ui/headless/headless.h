@@ -58,7 +58,6 @@ class HeadlessBackend : public Backend {
   std::vector<std::pair<std::u16string, std::u16string>> trayNotes;  // (title, text), given while the icon is shown
   std::vector<Handle> foregroundCalls;
   std::vector<std::u16string> openedUrls;
-  std::vector<std::pair<std::u16string, std::u16string>> errors;  // (title, message)
   std::vector<Handle> destroyedWindows;  // in the order the windows went away
   std::vector<std::u16string> announcements;
   bool quitCalled = false;
@@ -84,6 +83,7 @@ class HeadlessBackend : public Backend {
   std::u16string settingsFolder;
   RegionalSettings settings;
   bool trayAvailable = true;
+  Rect screen{0, 0, 1920 * 15, 1040 * 15};  // twips
   FileSystem* fileSystem = nullptr;  // nullptr: the real file system
   // How far the wall clock moves on while the program reads it once: a reading takes time.
   std::int64_t msPerReading = 0;
@@ -115,13 +115,11 @@ class HeadlessBackend : public Backend {
     if (trayIconShown()) trayNotes.emplace_back(title, text);
   }
   void setForegroundWindow(Handle w) override { foregroundCalls.push_back(w); }
+  Rect workArea(Handle) override { return screen; }
   void openUrl(const std::u16string& address) override { openedUrls.push_back(address); }
   std::u16string programFolder() override { return folder; }
   std::u16string userFolder() override { return settingsFolder; }
   bool claimInstance(const std::u16string& key) override;
-  void reportError(const std::u16string& title, const std::u16string& message) override {
-    errors.emplace_back(title, message);
-  }
   void announce(const std::u16string& text) override { announcements.push_back(text); }
   FileSystem& files() override { return fileSystem ? *fileSystem : posixFiles_; }
   std::optional<std::string> toCodePage(const std::u16string& text) override;

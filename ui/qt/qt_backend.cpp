@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QMessageBox>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -62,7 +62,6 @@ QtBackend::QtBackend(std::u16string programFolder) : folder_(std::move(programFo
 }
 
 QtBackend::~QtBackend() {
-  delete message_;
   delete tray_;
   if (clockWatch_ >= 0) ::close(clockWatch_);
 }
@@ -206,28 +205,19 @@ void QtBackend::setForegroundWindow(Handle window) {
   widget->activateWindow();
 }
 
+Rect QtBackend::workArea(Handle window) {
+  const QWidget* widget = windowOf(window);
+  const QScreen* screen = widget && widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return {0, 0, 1024 * kTwipsPerPixel, 768 * kTwipsPerPixel};
+  const QRect area = screen->availableGeometry();
+  return {area.x() * kTwipsPerPixel, area.y() * kTwipsPerPixel, area.width() * kTwipsPerPixel, area.height() * kTwipsPerPixel};
+}
+
 void QtBackend::openUrl(const std::u16string& address) {
   // Web addresses only: the desktop would open a file or run a handler for other schemes.
   const QUrl url(toQString(address), QUrl::StrictMode);
   if (url.isValid() && (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http")))
     QDesktopServices::openUrl(url);
-}
-
-void QtBackend::reportError(const std::u16string& title, const std::u16string& message) {
-  // Modeless, so the clock keeps ticking, an alarm still fires and "Stop/Reset" still works
-  // while the box is open. One box at a time: a second report while it is open takes its
-  // place in the same box, brought to the front.
-  if (!message_) {
-    message_ = new QMessageBox(QMessageBox::Warning, toQString(title), toQString(message), QMessageBox::Ok);
-    message_->setAttribute(Qt::WA_DeleteOnClose);
-    message_->setWindowModality(Qt::NonModal);
-  } else {
-    message_->setWindowTitle(toQString(title));
-    message_->setText(toQString(message));
-  }
-  message_->show();
-  message_->raise();
-  message_->activateWindow();
 }
 
 void QtBackend::windowCreated(QWidget* window) {

@@ -3,9 +3,7 @@
 
 #include <QElapsedTimer>
 #include <QIcon>
-#include <QMessageBox>
 #include <QObject>
-#include <QPointer>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <memory>
@@ -46,11 +44,11 @@ class QtBackend : public Backend {
   void trayHide(const TrayIcon& icon) override;
   void trayNotify(const std::u16string& title, const std::u16string& text) override;
   void setForegroundWindow(Handle window) override;
+  Rect workArea(Handle window) override;
   void openUrl(const std::u16string& address) override;
   std::u16string programFolder() override { return folder_; }
   std::u16string userFolder() override { return posixUserFolder(); }
   bool claimInstance(const std::u16string& key) override;
-  void reportError(const std::u16string& title, const std::u16string& message) override;
   void announce(const std::u16string& text) override { announcer_.announce(text); }
   FileSystem& files() override { return files_; }
 
@@ -58,7 +56,6 @@ class QtBackend : public Backend {
   void trayActivated(QSystemTrayIcon::ActivationReason reason);
   QSystemTrayIcon* trayIcon() const { return tray_; }
   // The open report of a failed action, if any.
-  QMessageBox* message() const { return message_; }
 
   const QIcon& icon() const { return icon_; }
   // The file a sound path names: beside the program, or where an installed layout keeps it;
@@ -78,7 +75,6 @@ class QtBackend : public Backend {
   QIcon icon_;
   QObject context_;  // owns the connections to the tray icon
   QSystemTrayIcon* tray_ = nullptr;
-  QPointer<QMessageBox> message_;
   Handle trayWindow_ = 0;
   void clockChanged();
   bool watchClock();

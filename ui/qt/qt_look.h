@@ -22,6 +22,9 @@ QString cssColor(Color c, const QPalette& palette);
 void installFontSubstitutes();
 QFont toQFont(const Font& f);
 
+// Qt lays out in device-independent pixels, 96 to the inch at the usual setting.
+constexpr int kTwipsPerPixel = 15;
+
 QString toQString(const std::u16string& s);
 std::u16string fromQString(const QString& s);
 

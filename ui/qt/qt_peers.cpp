@@ -23,7 +23,6 @@ namespace ui::qt {
 namespace {
 
 // Qt's logical pixels already follow the screen's scale, so a twip is always 1/15 of one.
-constexpr int kTwipsPerPixel = 15;
 int px(int twips) { return static_cast<int>(std::lround(static_cast<double>(twips) / kTwipsPerPixel)); }
 int twips(int pixels) { return pixels * kTwipsPerPixel; }
 

@@ -157,7 +157,7 @@ int Win32Backend::run() {
       if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
       // Tab and Shift+Tab between controls, as in a dialog, for every window of ours.
       HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-      if (root && (GetClassLongPtrW(root, GCW_ATOM) == formClass_ || root == message_) && IsDialogMessageW(root, &msg)) continue;
+      if (root && GetClassLongPtrW(root, GCW_ATOM) == formClass_ && IsDialogMessageW(root, &msg)) continue;
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
@@ -240,6 +240,17 @@ std::int64_t Win32Backend::utcFromLocal(std::int64_t localMs) {
 RegionalSettings Win32Backend::regional() {
   return {localeText(LOCALE_SDATE, u"/"), localeText(LOCALE_STIME, u":"), localeText(LOCALE_S1159, u"AM"),
           localeText(LOCALE_S2359, u"PM")};
+}
+
+Rect Win32Backend::workArea(Handle window) {
+  HWND hwnd = reinterpret_cast<HWND>(window);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& r = monitor.rcWork;
+  const int dpi = static_cast<int>(hwnd ? GetDpiForWindow(hwnd) : GetDpiForSystem());
+  auto twips = [dpi](int px) { return MulDiv(px, 1440, dpi); };
+  return {twips(r.left), twips(r.top), twips(r.right - r.left), twips(r.bottom - r.top)};
 }
 
 void Win32Backend::playSound(const std::u16string& path) {

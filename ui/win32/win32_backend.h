@@ -85,12 +85,12 @@ class Win32Backend : public Backend {
   void trayHide(const TrayIcon& icon) override;
   void trayNotify(const std::u16string& title, const std::u16string& text) override;
   void setForegroundWindow(Handle window) override { SetForegroundWindow(reinterpret_cast<HWND>(window)); }
+  Rect workArea(Handle window) override;
   void openUrl(const std::u16string& address) override;
   std::u16string programFolder() override;
   std::u16string userFolder() override;
   bool claimInstance(const std::u16string& key) override;
   char16_t pathSeparator() override { return u'\\'; }
-  void reportError(const std::u16string& title, const std::u16string& message) override;
   void announce(const std::u16string& text) override;
   FileSystem& files() override { return files_; }
   std::optional<std::string> toCodePage(const std::u16string& text) override;
@@ -128,7 +128,6 @@ class Win32Backend : public Backend {
   UINT taskbarCreated_ = 0;
   bool comReady_ = false;
   std::optional<NOTIFYICONDATAW> tray_;
-  HWND message_ = nullptr;  // the open report of a failed action (win32_message.cpp)
   std::map<Image, HBITMAP> pictures_;
   std::map<std::tuple<std::u16string, int, bool>, HFONT> fonts_;  // face, height, bold
   std::map<COLORREF, HBRUSH> brushes_;

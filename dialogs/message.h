@@ -1,0 +1,24 @@
+// The one message window: what went wrong, in the program's own words and the system's, with
+// "OK". Never modal, so the clock ticks, an alarm rings and "Stop/Reset" works while it is
+// open; one at a time, so a second report replaces the text of the open one.
+#pragma once
+
+#include "ui/ui.h"
+
+namespace tollora {
+
+class Message : public ui::Form {
+ public:
+  Message();
+
+  ui::TextBox txtText{*this, "txtText"};
+  ui::Button cmdOk{*this, "cmdOk"};
+
+  void Form_Load() override;
+  void cmdOk_Click();
+};
+
+// Shows `text` in the message window, opened or brought to the front.
+void ReportProblem(const std::u16string& text);
+
+}  // namespace tollora
