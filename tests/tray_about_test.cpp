@@ -68,10 +68,13 @@ TEST(Tray, AWindowIsNeverHiddenIntoNothing) {
   h.click(m.cmdMin);
   EXPECT_FALSE(m.visible());
 
-  // The panel ends: the hidden window shows, minimised; ringing, it comes up.
+  // The panel ends: the hidden window comes back. Minimised again, it stays on the taskbar,
+  // and ringing, it comes up.
   h.backend.setTrayAvailable(false);
   EXPECT_TRUE(m.visible());
-  EXPECT_EQ(m.WindowState(), ui::vbMinimized);
+  EXPECT_EQ(m.WindowState(), ui::vbNormal);
+  h.click(m.cmdMin);
+  EXPECT_TRUE(m.visible());
   h.type(h.clockTextIn(2));
   ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired(); }, 5000));
   EXPECT_TRUE(m.visible());

@@ -41,9 +41,11 @@ void Alarm::Form_TrayChanged(bool available) {
     return;
   }
   trayIconAdded_ = false;
-  // Hidden behind an icon that is gone, the window could never come back: it shows,
-  // minimised the ordinary way.
-  if (!visible()) Show();
+  // Hidden behind an icon that is gone, the window could never come back: it comes back now.
+  if (!visible()) {
+    setWindowState(ui::vbNormal);
+    Show();
+  }
 }
 
 void Alarm::TrayAlarmRang() {
