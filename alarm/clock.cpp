@@ -62,8 +62,7 @@ void Alarm::Fire() {
   cmdSetAlarm.setCaption(u"Set Alarm");
   cmdSetAlarm.setBackColor(ColorPending);
   TimerNotify.setEnabled(true);
-  // Hidden in the notification area, the window shows none of this: the icon tells.
-  if (!visible()) ui::app().backend().trayNotify(u"Time's Up!", txtTime(0).text());
+  TrayAlarmRang();
   ui::app().backend().announce(lblTime.caption());
 }
 

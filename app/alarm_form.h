@@ -43,6 +43,7 @@ class Alarm : public ui::Form {
   void Form_Resize() override;
   void Form_TrayMessage(ui::TrayClick click) override;
   void Form_TimeChanged() override;
+  void Form_TrayChanged(bool available) override;
 
   // Clock and trigger (alarm/clock.cpp).
   void TimerTime_Timer();
@@ -79,6 +80,8 @@ class Alarm : public ui::Form {
   void UnloadAll();
   void TraySetUp();
   void TrayRemove();
+  // The alarm rang: the icon tells a hidden window's user, or the window comes up.
+  void TrayAlarmRang();
   void cmdMin_Click();
 
   // The About window (dialogs/about.cpp).

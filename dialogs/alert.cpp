@@ -51,6 +51,9 @@ void Alert::Form_Load() {
 
 void Alert::ShowExitConfirmation() {
   Show();
+  // In front of the main window just restored from the tray, and with the focus: a window
+  // manager may otherwise stack the restored window over it, where "Yes" would be clicked.
+  ui::app().backend().setForegroundWindow(hWnd());
   lblLabel2.setCaption(u"Are Your Sure You Want To Exit?.");
   cmdExit.setVisible(true);
   cmdOk.setCaption(u"No");

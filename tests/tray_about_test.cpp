@@ -53,13 +53,53 @@ TEST(Tray, MinimiseHidesAndTheIconBringsTheWindowBack) {
   EXPECT_EQ(ui::app().loadedInstance<Alert>(), nullptr);
 }
 
-TEST(Tray, WithoutANotificationAreaMinimisingNeverHidesTheWindow) {
+TEST(Tray, AWindowIsNeverHiddenIntoNothing) {
   Harness h;
   h.backend.trayAvailable = false;
   h.start();
-  h.click(h.main().cmdMin);
-  EXPECT_EQ(h.main().WindowState(), ui::vbMinimized);
-  EXPECT_TRUE(h.main().visible()) << "a hidden window with no icon could never come back";
+  auto& m = h.main();
+  h.click(m.cmdMin);
+  EXPECT_EQ(m.WindowState(), ui::vbMinimized);
+  EXPECT_TRUE(m.visible()) << "a hidden window with no icon could never come back";
+
+  // A panel that starts after the program: the icon goes in, and minimising hides into it.
+  h.backend.setTrayAvailable(true);
+  EXPECT_TRUE(h.backend.trayIconShown());
+  m.nativeTrayClick(TrayClick::LeftUp);
+  h.click(m.cmdMin);
+  EXPECT_FALSE(m.visible());
+
+  // The panel ends: the hidden window comes back. Minimised again, it stays on the taskbar,
+  // and ringing, it comes up.
+  h.backend.setTrayAvailable(false);
+  EXPECT_TRUE(m.visible());
+  EXPECT_EQ(m.WindowState(), ui::vbNormal);
+  h.click(m.cmdMin);
+  EXPECT_TRUE(m.visible());
+  h.type(h.clockTextIn(2));
+  ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired(); }, 5000));
+  EXPECT_TRUE(m.visible());
+  EXPECT_EQ(m.WindowState(), ui::vbNormal);
+}
+
+TEST(Tray, APanelThatEndedUnannouncedIsFoundOutByMinimisingAndRinging) {
+  Harness h;
+  h.start();
+  auto& m = h.main();
+  h.backend.trayAvailable = false;  // Explorer died: nobody says so
+  h.click(m.cmdMin);
+  EXPECT_TRUE(m.visible()) << "minimised the ordinary way";
+  m.nativeStateChanged(ui::vbNormal);
+
+  h.backend.trayAvailable = true;
+  h.type(h.clockTextIn(2));
+  h.click(m.cmdMin);
+  ASSERT_FALSE(m.visible());
+  h.backend.trayAvailable = false;
+  ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired(); }, 5000));
+  EXPECT_TRUE(m.visible());
+  EXPECT_EQ(m.WindowState(), ui::vbNormal);
+  EXPECT_TRUE(h.backend.trayNotes.empty());
 }
 
 TEST(ExitConfirmation, RightClickAsksOnceAndNoClosesIt) {
@@ -77,6 +117,7 @@ TEST(ExitConfirmation, RightClickAsksOnceAndNoClosesIt) {
   EXPECT_EQ(alert->lblLabel2.caption(), u"Are Your Sure You Want To Exit?.");
   EXPECT_TRUE(alert->cmdExit.visible());
   EXPECT_EQ(alert->cmdOk.caption(), u"No");
+  EXPECT_EQ(h.backend.foregroundCalls.back(), alert->hWnd()) << "in front of the restored main window";
   EXPECT_EQ(alert->Left(), 1480);
   EXPECT_EQ(alert->Top(), 2462);
   EXPECT_EQ(defaultSounds(h), 1);

@@ -26,9 +26,36 @@ void Alarm::TrayRemove() {
 void Alarm::cmdMin_Click() { setWindowState(ui::vbMinimized); }
 
 void Alarm::Form_Resize() {
+  if (WindowState() != ui::vbMinimized) return;
   // Without an icon in the notification area a hidden window could never come back: it
-  // stays minimised the ordinary way instead.
-  if (WindowState() == ui::vbMinimized && trayIconAdded_) Hide();
+  // stays minimised the ordinary way instead. Asked again now, since a notification area
+  // may have ended, or appeared, unannounced (Explorer that died tells no one).
+  trayIconAdded_ = ui::app().backend().trayShow(Module1::TrayIconData);
+  if (trayIconAdded_) Hide();
+}
+
+void Alarm::Form_TrayChanged(bool available) {
+  if (available) {
+    // A panel that started after the program, or came back: the icon goes in.
+    if (!trayIconAdded_) TraySetUp();
+    return;
+  }
+  trayIconAdded_ = false;
+  // Hidden behind an icon that is gone, the window could never come back: it comes back now.
+  if (!visible()) {
+    setWindowState(ui::vbNormal);
+    Show();
+  }
+}
+
+void Alarm::TrayAlarmRang() {
+  // Hidden in the notification area the window shows none of the ringing: the icon tells.
+  // With no icon to tell (none, or its panel gone), the window itself comes up.
+  if (visible() && WindowState() != ui::vbMinimized) return;
+  if (trayIconAdded_ && !visible() && ui::app().backend().trayNotify(u"Time's Up!", txtTime(0).text())) return;
+  trayIconAdded_ = false;
+  setWindowState(ui::vbNormal);
+  Show();
 }
 
 void Alarm::Form_TrayMessage(ui::TrayClick click) {

@@ -394,6 +394,10 @@ void Form::nativeTrayClick(TrayClick click) {
   app().deliver([this, click] { Form_TrayMessage(click); });
 }
 
+void Form::nativeTrayChanged(bool available) {
+  app().deliver([this, available] { Form_TrayChanged(available); });
+}
+
 // --- the application --------------------------------------------------------------------
 
 App::App(Backend& backend) : backend_(backend) {

@@ -19,6 +19,7 @@
 //   Form::nativeStateChanged  the user minimised or restored a window
 //   Form::nativeCloseRequested  the user asked to close a window
 //   Form::nativeTrayClick     the user clicked the window's notification-area icon (TrayClick)
+//   Form::nativeTrayChanged   a notification area came or went (its host started or ended)
 //   App::timeChanged          the wall clock moved under the program (clock set, resume)
 //   App::anotherStart         the program was started again with the key this copy holds
 #pragma once
@@ -394,6 +395,8 @@ class Form {
   virtual void Form_TrayMessage(TrayClick click) { (void)click; }
   // The wall clock changed under the program (clock set, resume from sleep).
   virtual void Form_TimeChanged() {}
+  // A notification area came (a panel started late, or again after it ended) or went.
+  virtual void Form_TrayChanged(bool available) { (void)available; }
 
   // Backend: the user moved, resized or minimised/restored the native window, or asked to
   // close it. These update the properties and raise the events.
@@ -402,6 +405,8 @@ class Form {
   void nativeStateChanged(int state);
   void nativeCloseRequested();
   void nativeTrayClick(TrayClick click);
+  // The notification area where the window's icon goes came or went.
+  void nativeTrayChanged(bool available);
 
  private:
   friend class Control;
@@ -498,19 +503,26 @@ class Backend {
   virtual int timerSlackMs() { return 0; }
 
   // Starts playing a WAV file and returns at once, replacing a sound still playing. A path
-  // that names no playable file gives the platform's default sound; no sound device, silence.
+  // that names no playable file (missing, damaged), or a sound that cannot play, gives the
+  // platform's alert sound, or at least the display's bell: an alarm is never silent.
   virtual void playSound(const std::u16string& path) = 0;
   // Starts the platform's default sound (the one for a message box) the same way.
   virtual void playDefaultSound() = 0;
 
-  // The notification-area icon. trayShow reports whether the icon is really there; its clicks
-  // reach the icon's window through Form::nativeTrayClick.
+  // The notification-area icon. trayShow reports whether the icon is really there; asked again
+  // for an icon that is there, it changes nothing and reports true. Its clicks reach the
+  // icon's window through Form::nativeTrayClick; a notification area that comes or goes later,
+  // through Form::nativeTrayChanged of the window of the icon last asked for.
   virtual bool trayShow(const TrayIcon& icon) = 0;
   virtual void trayHide(const TrayIcon& icon) = 0;
   // A short notification from the icon (a balloon, the desktop's notification), for news the
   // user should see while the window is hidden. Clicking it reaches the icon's window as a
-  // left click on the icon. Nothing happens without an icon.
-  virtual void trayNotify(const std::u16string& title, const std::u16string& text) { (void)title, (void)text; }
+  // left click on the icon. Reports whether it could be shown: false without an icon, or when
+  // the notification area that held it has gone.
+  virtual bool trayNotify(const std::u16string& title, const std::u16string& text) {
+    (void)title, (void)text;
+    return false;
+  }
 
   virtual void setForegroundWindow(Handle window) = 0;
   // The part of the screen that windows may use (less task bars and panels), in twips, on the

@@ -95,6 +95,21 @@ wait_state 5 "window $title: visible=1 minimized=0"
 click 225 48  # Stop/Reset
 wait_state 5 "$title/cmdReset: visible=0 text=Stop/Reset"
 
+# The panel ends while the window is hidden in it: the window comes back rather than stay
+# hidden with nothing to bring it back. A panel that starts again gets the icon.
+click 212 129  # Minimize To Tray
+wait_state 5 "window $title: visible=0 minimized=1"
+kill "$tray"
+wait_state 10 "window $title: visible=1 minimized=0"
+trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >"$work/trayer2.log" 2>&1 &
+tray=$!
+pids="$tray $pids"
+until_true 20 '[ -n "$(tray_icon $app)" ]' || fail "no icon in the panel started again"
+click 212 129  # Minimize To Tray
+wait_state 5 "window $title: visible=0 minimized=1"
+click_tray_icon $app
+wait_state 5 "window $title: visible=1 minimized=0"
+
 # evilwm's "delete" (Ctrl+Alt+Escape) asks the window under the pointer to close; it notices
 # the window only once the pointer enters it.
 xdotool mousemove 0 0

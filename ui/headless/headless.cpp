@@ -100,13 +100,20 @@ bool HeadlessBackend::startAgain(const std::u16string& key) {
 
 bool HeadlessBackend::trayShow(const TrayIcon& icon) {
   trayCalls.push_back({true, icon});
-  return trayAvailable;
+  trayWindow_ = icon.hWnd;
+  iconShown_ = trayAvailable;
+  return iconShown_;
 }
 
-bool HeadlessBackend::trayIconShown() const {
-  int n = 0;
-  for (auto& call : trayCalls) n += call.show ? (trayAvailable ? 1 : 0) : -1;
-  return n > 0;
+void HeadlessBackend::setTrayAvailable(bool available) {
+  trayAvailable = available;
+  if (!available) iconShown_ = false;
+  for (Form* form : app().forms()) {
+    if (form->hWnd() == trayWindow_) {
+      form->nativeTrayChanged(available);
+      return;
+    }
+  }
 }
 
 std::optional<std::string> HeadlessBackend::toCodePage(const std::u16string& text) {

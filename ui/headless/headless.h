@@ -65,7 +65,9 @@ class HeadlessBackend : public Backend {
   // to aim again (ticks due at the same moment are one wake-up), and the ticks of each timer.
   std::int64_t wakeUps = 0;
   std::map<std::string, int> ticks;
-  bool trayIconShown() const;
+  bool trayIconShown() const { return iconShown_; }
+  // The notification area comes or goes (its host started or ended), as a platform reports it.
+  void setTrayAvailable(bool available);
 
   // --- other copies of the program -------------------------------------------------------
   std::set<std::u16string> otherCopies;       // keys held by copies running elsewhere
@@ -82,7 +84,7 @@ class HeadlessBackend : public Backend {
   // choosing never write elsewhere).
   std::u16string settingsFolder;
   RegionalSettings settings;
-  bool trayAvailable = true;
+  bool trayAvailable = true;  // at start; later changes through setTrayAvailable
   Rect screen{0, 0, 1920 * 15, 1040 * 15};  // twips
   FileSystem* fileSystem = nullptr;  // nullptr: the real file system
   // How far the wall clock moves on while the program reads it once: a reading takes time.
@@ -110,9 +112,15 @@ class HeadlessBackend : public Backend {
   void playSound(const std::u16string& path) override { sounds.push_back({monotonicMs_, path}); }
   void playDefaultSound() override { sounds.push_back({monotonicMs_, {}}); }
   bool trayShow(const TrayIcon& icon) override;
-  void trayHide(const TrayIcon& icon) override { trayCalls.push_back({false, icon}); }
-  void trayNotify(const std::u16string& title, const std::u16string& text) override {
-    if (trayIconShown()) trayNotes.emplace_back(title, text);
+  void trayHide(const TrayIcon& icon) override {
+    trayCalls.push_back({false, icon});
+    iconShown_ = false;
+  }
+  bool trayNotify(const std::u16string& title, const std::u16string& text) override {
+    // A panel that ended unannounced (trayAvailable cleared directly) shows nothing.
+    const bool shown = iconShown_ && trayAvailable;
+    if (shown) trayNotes.emplace_back(title, text);
+    return shown;
   }
   void setForegroundWindow(Handle w) override { foregroundCalls.push_back(w); }
   Rect workArea(Handle) override { return screen; }
@@ -128,6 +136,8 @@ class HeadlessBackend : public Backend {
   struct Countdown;
 
  private:
+  bool iconShown_ = false;
+  Handle trayWindow_ = 0;  // the window of the icon last asked for
   std::int64_t monotonicMs_ = 0;
   std::int64_t wallOffsetMs_ = 0;
   std::int64_t lastWakeMs_ = -1;

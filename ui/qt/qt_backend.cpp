@@ -57,6 +57,7 @@ QtBackend::QtBackend(std::u16string programFolder) : folder_(std::move(programFo
       clockChanged();
     });
   }
+  watchTray();
   if (const char* file = std::getenv("TOLLORA_TEST_STATE"); file && *file)
     dump_ = std::make_unique<StateDump>(QString::fromLocal8Bit(file), windows_);
 }
@@ -86,6 +87,32 @@ bool QtBackend::watchClock() {
 }
 
 void QtBackend::clockChanged() { app().timeChanged(); }
+
+// X11: Qt follows the host of the notification area (the owner of the system-tray selection)
+// and says when it changes through a signal of its platform's native interface, the same one
+// its own icon re-docks on. A look at the area after each, on the next turn of the event loop
+// so that Qt has settled first; nothing polls. Other platforms have no such signal: there the
+// program's checks when it minimises and when the alarm rings remain.
+void QtBackend::watchTray() {
+  // Only a declared QPlatformNativeInterface, whose one base is QObject; its header is private.
+  auto* native = reinterpret_cast<QObject*>(QGuiApplication::platformNativeInterface());
+  if (!native || native->metaObject()->indexOfSignal("systemTrayWindowChanged(QScreen*)") < 0) return;
+  trayWatch_ = new QTimer(&context_);
+  trayWatch_->setSingleShot(true);
+  trayWatch_->setInterval(0);
+  QObject::connect(trayWatch_, &QTimer::timeout, &context_, [this] { trayChanged(); });
+  QObject::connect(native, SIGNAL(systemTrayWindowChanged(QScreen*)), trayWatch_, SLOT(start()));
+}
+
+void QtBackend::trayChanged() {
+  const bool available = QSystemTrayIcon::isSystemTrayAvailable();
+  for (Form* form : app().forms()) {
+    if (form->hWnd() == trayWindow_) {
+      form->nativeTrayChanged(available);
+      return;
+    }
+  }
+}
 
 std::int64_t QtBackend::utcMs() { return QDateTime::currentMSecsSinceEpoch(); }
 
@@ -178,8 +205,10 @@ void QtBackend::trayHide(const TrayIcon&) {
   tray_ = nullptr;
 }
 
-void QtBackend::trayNotify(const std::u16string& title, const std::u16string& text) {
-  if (tray_) tray_->showMessage(toQString(title), toQString(text), icon_);
+bool QtBackend::trayNotify(const std::u16string& title, const std::u16string& text) {
+  if (!tray_ || !tray_->isVisible() || !QSystemTrayIcon::isSystemTrayAvailable()) return false;
+  tray_->showMessage(toQString(title), toQString(text), icon_);
+  return true;
 }
 
 void QtBackend::trayActivated(QSystemTrayIcon::ActivationReason reason) {

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -42,7 +43,7 @@ class QtBackend : public Backend {
   void playDefaultSound() override;
   bool trayShow(const TrayIcon& icon) override;
   void trayHide(const TrayIcon& icon) override;
-  void trayNotify(const std::u16string& title, const std::u16string& text) override;
+  bool trayNotify(const std::u16string& title, const std::u16string& text) override;
   void setForegroundWindow(Handle window) override;
   Rect workArea(Handle window) override;
   void openUrl(const std::u16string& address) override;
@@ -54,6 +55,8 @@ class QtBackend : public Backend {
 
   // The icon's activation as Qt reports it, passed on as the TrayClick the program knows.
   void trayActivated(QSystemTrayIcon::ActivationReason reason);
+  // The notification area came or went: tells the icon's window whether there is one now.
+  void trayChanged();
   QSystemTrayIcon* trayIcon() const { return tray_; }
   // The open report of a failed action, if any.
 
@@ -76,8 +79,10 @@ class QtBackend : public Backend {
   QObject context_;  // owns the connections to the tray icon
   QSystemTrayIcon* tray_ = nullptr;
   Handle trayWindow_ = 0;
+  QTimer* trayWatch_ = nullptr;  // one look at the notification area, after Qt's own
   void clockChanged();
   bool watchClock();
+  void watchTray();
 
   QElapsedTimer monotonic_;
   int clockWatch_ = -1;  // Linux: a timerfd that the kernel cancels when the clock is set or on resume

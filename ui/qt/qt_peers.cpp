@@ -272,8 +272,12 @@ class LineEditPeer : public WidgetPeer {
  public:
   LineEditPeer(TextBox& box, QWidget* parent, QtBackend& backend)
       : WidgetPeer(box, new QLineEdit(parent), backend), box_(box), edit_(static_cast<QLineEdit*>(widget_)) {
-    // textEdited comes from the user only, so the program's own setText is never echoed back.
-    QObject::connect(edit_, &QLineEdit::textEdited, [this](const QString& text) { edited(text); });
+    // Every change, the user's and the widget's own setText and insert calls alike (which an
+    // accessibility tool's "set value" makes): any of them may bring line breaks. The program's
+    // own text comes back equal to the box's and is no edit.
+    QObject::connect(edit_, &QLineEdit::textChanged, [this](const QString& text) {
+      if (text != toQString(box_.text())) edited(text);
+    });
     update(Prop::ForeColor);
     update(Prop::Caption);
   }

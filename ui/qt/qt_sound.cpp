@@ -44,7 +44,7 @@ SoundPlayer::~SoundPlayer() {
   // The library stays mapped: its threads may still be winding down.
 }
 
-void SoundPlayer::play(const std::string& file) {
+SoundPlayer::Played SoundPlayer::play(const std::string& file) {
   const bool quiet = lastFailure_.isValid() && lastFailure_.elapsed() < kRetryAfterMs;
   if (!canberra_) {
     canberra_ = std::make_unique<Canberra>();
@@ -54,20 +54,25 @@ void SoundPlayer::play(const std::string& file) {
     if (canberra_->create(&context_) != CA_SUCCESS) context_ = nullptr;
     else canberra_->changeProps(context_, CA_PROP_APPLICATION_NAME, "Tollora", CA_PROP_APPLICATION_ID, "tollora", nullptr);
   }
+  // No sound system, or one that just failed: the display's bell, so an alarm is never silent.
   if (!context_ || quiet) {
-    if (file.empty()) QApplication::beep();
-    return;
+    QApplication::beep();
+    return Played::Bell;
   }
   canberra_->cancel(context_, kSoundId);
-  if (!file.empty()) {
-    if (canberra_->play(context_, kSoundId, CA_PROP_MEDIA_FILENAME, file.c_str(), CA_PROP_MEDIA_ROLE, "event", nullptr) != CA_SUCCESS)
-      lastFailure_.start();
-    return;
+  if (!file.empty() &&
+      canberra_->play(context_, kSoundId, CA_PROP_MEDIA_FILENAME, file.c_str(), CA_PROP_MEDIA_ROLE, "event", nullptr) == CA_SUCCESS)
+    return Played::File;
+  // A missing or damaged file, or no file asked for: the desktop's own alert from its sound
+  // theme. canberra says "not found" alike for a theme without the sound and for no device;
+  // the display's bell is the last resort then, and the device is left alone for a while.
+  for (const char* event : {"alarm-clock-elapsed", "bell"}) {
+    if (canberra_->play(context_, kSoundId, CA_PROP_EVENT_ID, event, CA_PROP_MEDIA_ROLE, "event", nullptr) == CA_SUCCESS)
+      return Played::Alert;
   }
-  // canberra says "not found" alike for a theme without the sound and for no device; the
-  // display's bell is the desktop's default sound then.
-  if (canberra_->play(context_, kSoundId, CA_PROP_EVENT_ID, "bell", CA_PROP_MEDIA_ROLE, "event", nullptr) != CA_SUCCESS)
-    QApplication::beep();
+  lastFailure_.start();
+  QApplication::beep();
+  return Played::Bell;
 }
 
 }  // namespace ui::qt

@@ -17,8 +17,11 @@ class SoundPlayer {
   SoundPlayer(const SoundPlayer&) = delete;
   SoundPlayer& operator=(const SoundPlayer&) = delete;
 
-  // Plays a sound file, replacing one still playing; an empty path plays the desktop's alert.
-  void play(const std::string& file);
+  enum class Played { File, Alert, Bell };
+  // Plays a sound file, replacing one still playing. An empty path, or a file that cannot play
+  // (missing, damaged), plays the desktop's alert from its sound theme; where that cannot play
+  // either (no device, no theme), the display's bell rings. Returns what it started.
+  Played play(const std::string& file);
 
  private:
   struct Canberra;

@@ -253,9 +253,26 @@ Rect Win32Backend::workArea(Handle window) {
   return {twips(r.left), twips(r.top), twips(r.right - r.left), twips(r.bottom - r.top)};
 }
 
+namespace {
+// Whether a file looks like a WAV file a device could play: PlaySound with SND_ASYNC reports
+// success before it has read the file, so a damaged one would fail unheard.
+bool playableWave(const std::u16string& path) {
+  if (waveOutGetNumDevs() == 0) return false;
+  HANDLE file = CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char head[12] = {};
+  DWORD got = 0;
+  const bool read = ReadFile(file, head, sizeof head, &got, nullptr) && got == sizeof head;
+  CloseHandle(file);
+  return read && std::equal(head, head + 4, "RIFF") && std::equal(head + 8, head + 12, "WAVE");
+}
+}  // namespace
+
 void Win32Backend::playSound(const std::u16string& path) {
-  // A missing file plays the default sound; with no sound device PlaySound fails quietly.
-  PlaySoundW(wide(path), nullptr, SND_ASYNC | SND_FILENAME);
+  // A file that cannot play (missing, damaged, no sound device) gives the system's default
+  // sound instead, and where that cannot play either, MessageBeep beeps the speaker.
+  if (!playableWave(path) || !PlaySoundW(wide(path), nullptr, SND_ASYNC | SND_FILENAME | SND_NODEFAULT)) MessageBeep(MB_OK);
 }
 
 void Win32Backend::playDefaultSound() {
@@ -274,7 +291,8 @@ bool Win32Backend::trayShow(const TrayIcon& icon) {
   const std::size_t tip = std::min(icon.tip.size(), std::size(n.szTip) - 1);
   for (std::size_t i = 0; i < tip; ++i) n.szTip[i] = static_cast<wchar_t>(icon.tip[i]);
   tray_ = n;
-  return Shell_NotifyIconW(NIM_ADD, &n) != FALSE;
+  // Already there (asked again, or put back after Explorer restarted): NIM_ADD fails then.
+  return Shell_NotifyIconW(NIM_ADD, &n) || Shell_NotifyIconW(NIM_MODIFY, &n);
 }
 
 void Win32Backend::trayHide(const TrayIcon& icon) {
@@ -286,8 +304,8 @@ void Win32Backend::trayHide(const TrayIcon& icon) {
   tray_.reset();
 }
 
-void Win32Backend::trayNotify(const std::u16string& title, const std::u16string& text) {
-  if (!tray_) return;
+bool Win32Backend::trayNotify(const std::u16string& title, const std::u16string& text) {
+  if (!tray_) return false;
   // A balloon from the icon; the icon's record itself stays as it was.
   NOTIFYICONDATAW n = *tray_;
   n.uFlags = NIF_INFO;
@@ -299,11 +317,13 @@ void Win32Backend::trayNotify(const std::u16string& title, const std::u16string&
   };
   copy(n.szInfoTitle, std::size(n.szInfoTitle), title);
   copy(n.szInfo, std::size(n.szInfo), text);
-  Shell_NotifyIconW(NIM_MODIFY, &n);
+  // Fails when the icon is gone: Explorer ended and nobody said so.
+  return Shell_NotifyIconW(NIM_MODIFY, &n) != FALSE;
 }
 
-void Win32Backend::readdTrayIcon(HWND window) {
-  if (tray_ && tray_->hWnd == window) Shell_NotifyIconW(NIM_ADD, &*tray_);
+std::optional<bool> Win32Backend::readdTrayIcon(HWND window) {
+  if (!tray_ || tray_->hWnd != window) return std::nullopt;
+  return Shell_NotifyIconW(NIM_ADD, &*tray_) || Shell_NotifyIconW(NIM_MODIFY, &*tray_);
 }
 
 void Win32Backend::openUrl(const std::u16string& address) {

@@ -83,7 +83,7 @@ class Win32Backend : public Backend {
   void playDefaultSound() override;
   bool trayShow(const TrayIcon& icon) override;
   void trayHide(const TrayIcon& icon) override;
-  void trayNotify(const std::u16string& title, const std::u16string& text) override;
+  bool trayNotify(const std::u16string& title, const std::u16string& text) override;
   void setForegroundWindow(Handle window) override { SetForegroundWindow(reinterpret_cast<HWND>(window)); }
   Rect workArea(Handle window) override;
   void openUrl(const std::u16string& address) override;
@@ -110,8 +110,9 @@ class Win32Backend : public Backend {
   HICON smallIcon() const { return smallIcon_; }
   HCURSOR handCursor() const { return handCursor_; }
   UINT taskbarCreatedMessage() const { return taskbarCreated_; }
-  // Puts the icon back after Explorer restarted, if this window owns it.
-  void readdTrayIcon(HWND window);
+  // Puts the icon back after Explorer restarted, if this window owns it: whether it is there
+  // now, or nothing when the window owns no icon.
+  std::optional<bool> readdTrayIcon(HWND window);
   // A form picture decoded at its natural size (meant for 96 dpi); nullptr when it cannot be.
   HBITMAP picture(Image image);
   HFONT font(const Font& font, UINT dpi);

@@ -218,7 +218,9 @@ class LabelPeer : public ChildPeer {
 class TextBoxPeer : public ChildPeer {
  public:
   TextBoxPeer(FormWindow& form, TextBox& box, int id)
-      : ChildPeer(form, box, L"EDIT", styleFor(box), WS_EX_CLIENTEDGE, box.text(), id), box_(box) {}
+      : ChildPeer(form, box, L"EDIT", styleFor(box), WS_EX_CLIENTEDGE, box.text(), id), box_(box) {
+    if (!box.multiLine) SetWindowSubclass(hwnd_, keepFirstLine, 0, 0);
+  }
 
   void command(WORD code) override {
     if (code != EN_CHANGE || settingText_) return;
@@ -262,6 +264,25 @@ class TextBoxPeer : public ChildPeer {
   }
 
  private:
+  // Windows quirk: a single-line EDIT given a text of several lines by WM_SETTEXT (how
+  // automation and accessibility tools set a whole value, and SetWindowText from outside)
+  // drops the CR and LF and glues the lines into a new text, which EN_CHANGE then reports as
+  // one line. The text is cut at its first line break before the control sees it.
+  static LRESULT CALLBACK keepFirstLine(HWND w, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_SETTEXT && lParam) {
+      const auto* text = reinterpret_cast<const wchar_t*>(lParam);
+      std::size_t n = 0;
+      while (text[n] && !TextBox::isLineBreak(static_cast<char16_t>(text[n]))) ++n;
+      if (text[n]) {
+        const std::wstring line(text, n);
+        return DefSubclassProc(w, msg, wParam, reinterpret_cast<LPARAM>(line.c_str()));
+      }
+    } else if (msg == WM_NCDESTROY) {
+      RemoveWindowSubclass(w, keepFirstLine, 0);
+    }
+    return DefSubclassProc(w, msg, wParam, lParam);
+  }
+
   static DWORD styleFor(const TextBox& box) {
     if (!box.multiLine && !box.verticalScrollBar) return WS_TABSTOP | ES_AUTOHSCROLL;
     return WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | (box.verticalScrollBar ? WS_VSCROLL : 0);
@@ -639,7 +660,9 @@ LRESULT FormWindow::message(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     default:
       if (msg == backend_.taskbarCreatedMessage()) {
-        backend_.readdTrayIcon(hwnd_);
+        // Explorer started, again or for the first time since the program did: the icon goes
+        // (back) in, and the program hears that there is a notification area.
+        if (const auto there = backend_.readdTrayIcon(hwnd_)) form_.nativeTrayChanged(*there);
         return 0;
       }
       break;
