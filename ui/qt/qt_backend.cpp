@@ -92,9 +92,9 @@ std::int64_t QtBackend::utcMs() { return QDateTime::currentMSecsSinceEpoch(); }
 
 std::int64_t QtBackend::monotonicMs() { return monotonic_.elapsed(); }
 
-std::int64_t QtBackend::utcFromLocal(std::int64_t localMs) {
-  const LocalTime t = fromLocalMs(localMs);
-  return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second, t.millisecond)).toMSecsSinceEpoch();
+std::int64_t QtBackend::utcOffsetMs(std::int64_t utcMs) {
+  // The zone now() reads local time by, so the two agree.
+  return QDateTime::fromMSecsSinceEpoch(utcMs).offsetFromUtc() * 1000LL;
 }
 
 std::unique_ptr<FormPeer> QtBackend::createPeers(Form& form) { return createFormPeers(form, *this); }
