@@ -125,9 +125,13 @@ TEST(Startup, ASavedAlarmOutlivesAChangeOfRegionalSettings) {
     ASSERT_TRUE(h.startProgram({.tray = c.tray}));
     EXPECT_EQ(h.main().txtTime(0).text(), c.shown ? c.shown : u16(c.saved));
     ASSERT_EQ(h.backend.trayNotes.size(), c.told ? 1u : 0u);
-    if (c.told) EXPECT_NE(h.backend.trayNotes[0].second.find(u16(c.saved)), std::u16string::npos);
+    if (c.told) {
+      EXPECT_NE(h.backend.trayNotes[0].second.find(u16(c.saved)), std::u16string::npos);
+    }
     EXPECT_EQ(h.backend.advanceUntil([&] { return h.fired(); }, 11 * 1000), c.rings);
-    if (c.rings) EXPECT_EQ(h.backend.wallMs(), ui::localMs({2026, 12, 7, 0, 0, 10, 0})) << "at its second";
+    if (c.rings) {
+      EXPECT_EQ(h.backend.wallMs(), ui::localMs({2026, 12, 7, 0, 0, 10, 0})) << "at its second";
+    }
     EXPECT_EQ(h.readIni(), file) << "the file changes only with Set Alarm";
   }
 }
