@@ -225,17 +225,17 @@ std::int64_t Win32Backend::utcMs() {
 }
 
 std::int64_t Win32Backend::utcOffsetMs(std::int64_t utcMs) {
-  // The rules of that instant's year (dynamic time zones change them from year to year), not
-  // the bias in force today as FileTimeToLocalFileTime would take.
+  // The zone's rules for that instant's year (they change from year to year), not the bias in
+  // force today as FileTimeToLocalFileTime would take. (Wine 8 lacks the ...Ex conversion.)
   const auto ticks = static_cast<ULONGLONG>(utcMs + kUnixEpochMs) * 10000;
   const FILETIME utcFile{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-  DYNAMIC_TIME_ZONE_INFORMATION zone;
+  TIME_ZONE_INFORMATION zone;
   SYSTEMTIME utc, local;
   FILETIME localFile;
   // Outside what the system can convert: the offset in force now, as good a guess as any for
   // a moment that far off.
-  if (utcMs < 0 || GetDynamicTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID || !FileTimeToSystemTime(&utcFile, &utc) ||
-      !SystemTimeToTzSpecificLocalTimeEx(&zone, &utc, &local) || !SystemTimeToFileTime(&local, &localFile)) {
+  if (!FileTimeToSystemTime(&utcFile, &utc) || !GetTimeZoneInformationForYear(utc.wYear, nullptr, &zone) ||
+      !SystemTimeToTzSpecificLocalTime(&zone, &utc, &local) || !SystemTimeToFileTime(&local, &localFile)) {
     FileTimeToLocalFileTime(&utcFile, &localFile);
   }
   return unixMs(localFile) - utcMs;
