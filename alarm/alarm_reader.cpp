@@ -99,8 +99,12 @@ std::optional<Time> readTime(Scanner& s, const ui::RegionalSettings& rs) {
   }
   if (hour < 1 || hour > 12) return std::nullopt;
   // One designator may begin with the other; whole words are compared, so that does not matter.
+  // AM and PM are read whatever the settings' own words (午前 and 午後, vorm. and nachm.): they
+  // are what most keyboards type and most clocks show.
   if (designator == loose(rs.am)) return Time{hour % 12, minute, second};
   if (designator == loose(rs.pm)) return Time{hour % 12 + 12, minute, second};
+  if (designator == u"AM") return Time{hour % 12, minute, second};
+  if (designator == u"PM") return Time{hour % 12 + 12, minute, second};
   return std::nullopt;
 }
 

@@ -3,7 +3,8 @@
 //
 // Read, with the separators and designators of the clock (ClockSettings):
 //   - a date "M/D/Y" and a time "h:mm[:ss]" with or without a designator;
-//   - the designator in any ASCII case, with or without a blank before it ("7:30pm");
+//   - the designator in any ASCII case, with or without a blank before it ("7:30pm"); AM and
+//     PM as well as the settings' own;
 //   - month, day and hour with or without a leading zero; seconds left out mean ":00";
 //   - blanks (space, tab, no-break spaces) before, after, and more than one where one belongs;
 //   - without a designator, a 24-hour time ("19:30", "07:30:15", "0:15");

@@ -39,6 +39,21 @@ void Alarm::TimerCheck_Timer() {
   TimerCheck.setEnabled(false);
 }
 
+void Alarm::CheckLoadedAlarm() {
+  auto& layer = ui::app().backend();
+  const ui::RegionalSettings rs = layer.regional();
+  // The file keeps the clock's US layout from before a change of the regional settings: the
+  // label would never show that text again, so the box takes today's layout for the same
+  // moment. The file itself changes only with the next "Set Alarm".
+  if (const auto today = ClockTextFromUsLayout(txtTime(0).text(), rs)) txtTime(0).setText(*today);
+  // Started hidden, nobody sees the orange button of an alarm that can never ring.
+  const std::u16string& alarm = txtTime(0).text();
+  if (!visible() && !alarm.empty() && !ClockMoment(alarm, rs)) {
+    layer.trayNotify(u"The saved alarm will not ring",
+                     u"\"" + alarm + u"\" names no moment the clock can show. Click here, then type the alarm again.");
+  }
+}
+
 void Alarm::ShowAlarmState(bool ahead) {
   const ui::Color color = ahead ? ColorArmed : ColorPending;
   cmdSetAlarm.setCaption(ahead ? u"Alarm Set" : u"Set Alarm");

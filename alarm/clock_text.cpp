@@ -109,6 +109,16 @@ std::optional<std::int64_t> ClockMoment(const std::u16string& text, const ui::Re
   return ((days * 24 + hour24) * 60 + minute) * 60 + second;
 }
 
+std::optional<std::u16string> ClockTextFromUsLayout(const std::u16string& text, const ui::RegionalSettings& rs) {
+  if (ClockMoment(text, rs)) return std::nullopt;
+  const auto moment = ClockMoment(text, ui::RegionalSettings{});
+  if (!moment) return std::nullopt;
+  const ui::LocalTime t = ui::fromLocalMs(*moment * 1000);
+  std::u16string today = FormatClockText(t, t, rs);
+  if (ClockMoment(today, rs) != moment) return std::nullopt;  // settings whose texts do not read back
+  return today;
+}
+
 int CompareOrdinal(const std::u16string& a, const std::u16string& b) {
   const int c = a.compare(b);
   return c < 0 ? -1 : c > 0 ? 1 : 0;

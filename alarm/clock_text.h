@@ -25,6 +25,12 @@ std::u16string FormatClockText(const ui::LocalTime& date, const ui::LocalTime& t
 // exist). The lenient reading of what people type lives in alarm/alarm_reader.h.
 std::optional<std::int64_t> ClockMoment(const std::u16string& text, const ui::RegionalSettings& rs);
 
+// An alarm saved under other regional settings: a text in the clock's US layout
+// ("12/24/2026 7:30:00 PM") that is no clock text under `rs`, written as the clock writes that
+// moment under `rs`. Nothing for a text that already is a clock text, or is none in the US
+// layout either.
+std::optional<std::u16string> ClockTextFromUsLayout(const std::u16string& text, const ui::RegionalSettings& rs);
+
 // By character code: negative, zero or positive as a sorts before, equal to or after b.
 int CompareOrdinal(const std::u16string& a, const std::u16string& b);
 

@@ -117,6 +117,7 @@ void Alarm::Form_Load() {
     Show();
     Refresh();
   }
+  CheckLoadedAlarm();
 }
 
 }  // namespace tollora

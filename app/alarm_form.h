@@ -65,6 +65,9 @@ class Alarm : public ui::Form {
   void TimerCheck_Timer();
   // "Alarm Set" in green when the alarm lies ahead, else "Set Alarm" in orange.
   void ShowAlarmState(bool ahead);
+  // At start: a moment saved under other regional settings is shown in today's layout; a
+  // saved alarm that can never ring is told from the tray icon when the window starts hidden.
+  void CheckLoadedAlarm();
 
   // Busy animation (alarm/busy.cpp).
   bool StepProgress();

@@ -108,9 +108,18 @@ TEST(AlarmReader, OtherSettingsReadWithTheirOwnSeparatorsAndDesignators) {
       {"7.30.15", "12.07.2026 7.30.15 vorm."},
       {"7.30.15 Vorm.", "12.07.2026 7.30.15 vorm."},
       {"12.7.2026 0.15", "12.07.2026 12.15.00 vorm."},
-      {"7.30 pm", nullptr},
+      {"7.30 pm", "12.07.2026 7.30.00 nachm."},
       {"7:30", nullptr},
       {"7.30 nachm", nullptr},
+  });
+  // Designators in another script: AM and PM are read as well as the settings' own.
+  const ui::RegionalSettings japanese{u"/", u":", u"午前", u"午後"};
+  check(japanese, {
+      {"12:06:47 PM", "12/07/2026 12:06:47 午後"},
+      {"7:30 am", "12/07/2026 7:30:00 午前"},
+      {"7:30午後", "12/07/2026 7:30:00 午後"},
+      {"19:30", "12/07/2026 7:30:00 午後"},
+      {"7:30 p", nullptr},
   });
 }
 

@@ -100,6 +100,42 @@ TEST(Startup, ATextThatCannotRingNeverShowsAsSetAndIsNotRewritten) {
   }
 }
 
+TEST(Startup, ASavedAlarmOutlivesAChangeOfRegionalSettings) {
+  // Saved under US settings, loaded under German ones: "." between the date's parts, no AM/PM.
+  struct Case {
+    const char* saved;
+    bool tray;
+    const char16_t* shown;  // the box after start; nullptr: as saved
+    bool rings, told;       // told: a note from the tray icon that it never rings
+  };
+  const Case cases[] = {
+      {"12/07/2026 12:00:10 AM", true, u"12.07.2026 12:00:10 AM", true, false},
+      {"12.07.2026 12:00:10 AM", true, nullptr, true, false},
+      {"12/07/2026 12:00:10 am", true, nullptr, false, true},
+      {"12/07/2026 12:00:10 am", false, nullptr, false, false},  // shown: the orange button tells
+      {"", true, nullptr, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.saved) + (c.tray ? " --tray" : ""));
+    Harness h;
+    h.backend.settings = ui::RegionalSettings{u".", u":", u"", u""};
+    h.backend.setWall({2026, 12, 7, 0, 0, 0, 0});
+    const std::string file = std::string("[ALARM]\r\nTime=") + c.saved + "\r\nTimeBAK=\r\n";
+    h.writeIni(file);
+    ASSERT_TRUE(h.startProgram({.tray = c.tray}));
+    EXPECT_EQ(h.main().txtTime(0).text(), c.shown ? c.shown : u16(c.saved));
+    ASSERT_EQ(h.backend.trayNotes.size(), c.told ? 1u : 0u);
+    if (c.told) {
+      EXPECT_NE(h.backend.trayNotes[0].second.find(u16(c.saved)), std::u16string::npos);
+    }
+    EXPECT_EQ(h.backend.advanceUntil([&] { return h.fired(); }, 11 * 1000), c.rings);
+    if (c.rings) {
+      EXPECT_EQ(h.backend.wallMs(), ui::localMs({2026, 12, 7, 0, 0, 10, 0})) << "at its second";
+    }
+    EXPECT_EQ(h.readIni(), file) << "the file changes only with Set Alarm";
+  }
+}
+
 TEST(SetAlarm, ATextThatNamesNoMomentStaysAsTypedIsSavedAndShowsPending) {
   for (const char* text : {"\xF0\x9F\x94\x94", "02/30/2026 7:30 PM", "25:00", "call mum"}) {
     SCOPED_TRACE(text);

@@ -217,31 +217,58 @@ void ringAndStop(Harness& h) {
 }
 
 TEST(Trigger, AnAlarmRingsOnceWhenTheClockPassesItAgain) {
+  Harness h;
+  h.backend.setWall({2026, 11, 1, 1, 29, 50, 0});
+  h.start();
+  h.advance(3000);
+  h.type(u"11/01/2026 1:30:00 AM");
+  h.click(h.main().cmdSetAlarm);
+  ringAndStop(h);
+  const auto stoppedAt = h.backend.monotonicMs();
+  h.backend.jump(-20 * 1000);  // set back by hand
+  ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired() || h.label() == u"11/01/2026 1:30:05 AM"; }, 25000, 100));
+  EXPECT_FALSE(h.fired()) << "rang again for the same moment";
+  EXPECT_EQ(h.beepsSince(stoppedAt), 0);
+
+  // "Set Alarm" again: the same moment rings when the clock next passes it.
+  h.backend.jump(-10 * 1000);
+  h.click(h.main().cmdSetAlarm);
+  EXPECT_TRUE(h.backend.advanceUntil([&] { return h.fired(); }, 10 * 1000, 100));
+}
+
+TEST(Trigger, AcrossDaylightSavingTimeAHiddenWindowRingsWhenAShownOneDoes) {
+  // US Eastern time in 2026: clocks go forward at 2:00 AM on March 8 and back at 2:00 AM on
+  // November 1.
+  const auto utc = [](int month, int day, int hour, int minute) { return ui::localMs({2026, month, day, hour, minute, 0, 0}); };
+  constexpr std::int64_t kHour = 3600 * 1000;
   struct Case {
     const char* what;
-    std::int64_t backMs;
+    ui::LocalTime start;
+    const char16_t* alarm;
+    std::int64_t ringsAtUtc;
   };
-  // Set back by hand, and the repeated hour at the end of daylight-saving time.
-  for (Case c : {Case{"set back", 20 * 1000}, Case{"repeated hour", 3600 * 1000}}) {
-    SCOPED_TRACE(c.what);
-    Harness h;
-    h.backend.setWall({2026, 11, 1, 1, 29, 50, 0});
-    h.start();
-    h.advance(3000);
-    h.type(u"11/01/2026 1:30:00 AM");
-    h.click(h.main().cmdSetAlarm);
-    ringAndStop(h);
-    const auto stoppedAt = h.backend.monotonicMs();
-    h.backend.jump(-c.backMs);
-    ASSERT_TRUE(h.backend.advanceUntil([&] { return h.fired() || h.label() == u"11/01/2026 1:30:05 AM"; },
-                                       c.backMs + 5000, 100));
-    EXPECT_FALSE(h.fired()) << "rang again for the same moment";
-    EXPECT_EQ(h.beepsSince(stoppedAt), 0);
-
-    // "Set Alarm" again: the same moment rings when the clock next passes it.
-    h.backend.jump(-10 * 1000);
-    h.click(h.main().cmdSetAlarm);
-    EXPECT_TRUE(h.backend.advanceUntil([&] { return h.fired(); }, 10 * 1000, 100));
+  const Case cases[] = {
+      {"repeated hour: its first pass", {2026, 11, 1, 1, 29, 50, 0}, u"11/01/2026 1:30:00 AM", utc(11, 1, 5, 30)},
+      {"skipped hour: the jump past it", {2026, 3, 8, 1, 59, 50, 0}, u"03/08/2026 2:30:00 AM", utc(3, 8, 7, 0)},
+  };
+  for (const Case& c : cases) {
+    for (bool hidden : {false, true}) {
+      SCOPED_TRACE(std::string(c.what) + (hidden ? ", hidden" : ", shown"));
+      Harness h;
+      h.backend.zone = {{0, -5 * kHour}, {utc(3, 8, 7, 0), -4 * kHour}, {utc(11, 1, 6, 0), -5 * kHour}};
+      h.backend.setWall(c.start);
+      h.start();
+      h.advance(3000);
+      if (hidden) h.click(h.main().cmdMin);
+      h.type(c.alarm);
+      if (!h.backend.advanceUntil([&] { return h.fired(); }, 15 * 1000)) {
+        ADD_FAILURE() << "did not ring";
+        continue;
+      }
+      EXPECT_EQ(h.backend.utcMs(), c.ringsAtUtc);
+      h.click(h.main().cmdReset);
+      EXPECT_FALSE(h.backend.advanceUntil([&] { return h.fired(); }, 2 * kHour, 1000)) << "rings once";
+    }
   }
 }
 

@@ -235,7 +235,8 @@ void Timer::arm() {
   Backend& b = app().backend();
   const std::int64_t slack = b.timerSlackMs();
   if (aim_) {
-    const std::int64_t left = b.utcFromLocal(*aim_) - b.utcMs();
+    const std::int64_t now = b.utcMs();
+    const std::int64_t left = b.utcReaching(*aim_, now) - now;
     countdown->start(left <= 0 ? 0 : left >= kReaimMs ? kReaimMs : left + slack);
   } else if (alignToSecond) {
     const std::int64_t now = b.utcMs();
@@ -252,8 +253,10 @@ bool Timer::elapsed() {
   const bool jumped = wallClock() && app().wallClockJumped();
   bool due = true;
   if (aim_) {
-    // Not there yet: a wake to aim again, or early by the wall clock.
-    due = b.utcMs() >= b.utcFromLocal(*aim_);
+    // Not there yet: a wake to aim again, or early by the wall clock. Local time decides, as
+    // it does for the label: in a repeated hour its first pass is the moment.
+    const std::int64_t now = b.utcMs();
+    due = now + b.utcOffsetMs(now) >= *aim_;
     if (due) aim_.reset();  // spent by this tick
   } else if (alignToSecond) {
     // Early for its second: counting down again waits out the rest, where a tick would show
@@ -479,6 +482,30 @@ LocalTime fromLocalMs(std::int64_t ms) {
   t.second = static_cast<int>(rest / 1000);
   t.millisecond = static_cast<int>(rest % 1000);
   return t;
+}
+
+std::int64_t Backend::utcReaching(std::int64_t local, std::int64_t from) {
+  const auto localAt = [this](std::int64_t utc) { return utc + utcOffsetMs(utc); };
+  if (localAt(from) >= local) return from;
+  // Local time shows the moment at one instant, or at two in a repeated hour: the moment less
+  // the offset in force a day and a half before it or after it (zones change their offsets
+  // months apart, so no third one lies between).
+  constexpr std::int64_t kSpan = 36 * 3600 * 1000LL;
+  const std::int64_t before = local - utcOffsetMs(local - kSpan), after = local - utcOffsetMs(local + kSpan);
+  std::optional<std::int64_t> first;
+  for (std::int64_t u : {before, after})
+    if (u > from && localAt(u) == local && (!first || u < *first)) first = u;
+  if (first) return *first;
+  // No instant shows it (the skipped hour): the first one past it is the jump. Halve the span
+  // between `from`, still before the moment, and an instant past it.
+  std::int64_t lo = from, hi = std::max({before, after, from + 1});
+  for (int i = 0; i < 8 && localAt(hi) < local; ++i) hi += local - localAt(hi);
+  if (localAt(hi) < local) return hi;  // a zone no sane rules make
+  while (hi - lo > 1) {
+    const std::int64_t mid = lo + (hi - lo) / 2;
+    (localAt(mid) >= local ? hi : lo) = mid;
+  }
+  return hi;
 }
 
 // --- text -------------------------------------------------------------------------------

@@ -496,8 +496,15 @@ class Backend {
   // goes forward, whatever the wall clock does; it need not count a sleep.
   virtual std::int64_t utcMs() = 0;
   virtual std::int64_t monotonicMs() = 0;
-  // A moment of local civil time (localMs) as utcMs counts it, by the time-zone rules for it.
-  virtual std::int64_t utcFromLocal(std::int64_t localMs) = 0;
+  // How far local civil time is ahead of UTC at the instant `utcMs`, by the time-zone rules
+  // for that instant (daylight-saving time included).
+  virtual std::int64_t utcOffsetMs(std::int64_t utcMs) = 0;
+  // The first instant, as utcMs counts it and not before `fromUtcMs`, at which local civil time
+  // stands at `localMs` or later: `fromUtcMs` itself when it already does. In the hour repeated
+  // when daylight-saving time ends that is the first pass (the second only when `fromUtcMs`
+  // lies in the second pass, still before the moment); in the hour skipped when it begins,
+  // the jump. Worked out here, once, from utcOffsetMs.
+  std::int64_t utcReaching(std::int64_t localMs, std::int64_t fromUtcMs);
   // How far past a wall-clock moment a countdown is aimed, for platforms whose timers may run
   // out a little early by the wall clock: a tick just before its second would show the old one.
   virtual int timerSlackMs() { return 0; }

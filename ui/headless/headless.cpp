@@ -46,7 +46,17 @@ std::int64_t HeadlessBackend::toEpochMs(const LocalTime& t) { return localMs(t);
 
 LocalTime HeadlessBackend::fromEpochMs(std::int64_t ms) { return fromLocalMs(ms); }
 
-void HeadlessBackend::setWall(const LocalTime& t) { wallOffsetMs_ = toEpochMs(t) - monotonicMs_; }
+void HeadlessBackend::setWall(const LocalTime& t) {
+  const std::int64_t local = toEpochMs(t);
+  wallOffsetMs_ = utcReaching(local, local - 2 * 86400000LL) - monotonicMs_;
+}
+
+std::int64_t HeadlessBackend::offsetAt(std::int64_t utc) const {
+  std::int64_t offset = 0;
+  for (const auto& [from, ms] : zone)
+    if (utc >= from) offset = ms;
+  return offset;
+}
 
 void HeadlessBackend::advance(std::int64_t ms) {
   const std::int64_t target = monotonicMs_ + ms;

@@ -20,9 +20,13 @@ class HeadlessBackend : public Backend {
   ~HeadlessBackend() override;
 
   // --- the virtual clock -----------------------------------------------------------------
-  // Wall clock, as milliseconds since 1970-01-01 local time (the backend's local time is UTC).
-  std::int64_t wallMs() const { return monotonicMs_ + wallOffsetMs_; }
-  void setWall(const LocalTime& t);  // without ticks and without telling the program
+  // Wall clock, as milliseconds since 1970-01-01 local time: UTC moved by `zone`.
+  std::int64_t wallMs() const { return monotonicMs_ + wallOffsetMs_ + offsetAt(monotonicMs_ + wallOffsetMs_); }
+  // Without ticks and without telling the program; in a repeated hour, its first pass.
+  void setWall(const LocalTime& t);
+  // The time zone: from each UTC instant (ms since 1970) on, local time is that many ms ahead
+  // of UTC, in time order; before the first, and with none, local time is UTC.
+  std::vector<std::pair<std::int64_t, std::int64_t>> zone;
   // Runs every countdown that runs out within the next `ms`, in time order (the one started
   // first on a tie).
   void advance(std::int64_t ms);
@@ -105,9 +109,9 @@ class HeadlessBackend : public Backend {
     return t;
   }
   RegionalSettings regional() override { return settings; }
-  std::int64_t utcMs() override { return wallMs(); }
+  std::int64_t utcMs() override { return monotonicMs_ + wallOffsetMs_; }
   std::int64_t monotonicMs() override { return monotonicMs_; }
-  std::int64_t utcFromLocal(std::int64_t localMs) override { return localMs; }
+  std::int64_t utcOffsetMs(std::int64_t utc) override { return offsetAt(utc); }
   int timerSlackMs() override { return slackMs; }
   void playSound(const std::u16string& path) override { sounds.push_back({monotonicMs_, path}); }
   void playDefaultSound() override { sounds.push_back({monotonicMs_, {}}); }
@@ -138,6 +142,7 @@ class HeadlessBackend : public Backend {
  private:
   bool iconShown_ = false;
   Handle trayWindow_ = 0;  // the window of the icon last asked for
+  std::int64_t offsetAt(std::int64_t utc) const;
   std::int64_t monotonicMs_ = 0;
   std::int64_t wallOffsetMs_ = 0;
   std::int64_t lastWakeMs_ = -1;

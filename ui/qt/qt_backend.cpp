@@ -118,9 +118,9 @@ std::int64_t QtBackend::utcMs() { return QDateTime::currentMSecsSinceEpoch(); }
 
 std::int64_t QtBackend::monotonicMs() { return monotonic_.elapsed(); }
 
-std::int64_t QtBackend::utcFromLocal(std::int64_t localMs) {
-  const LocalTime t = fromLocalMs(localMs);
-  return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second, t.millisecond)).toMSecsSinceEpoch();
+std::int64_t QtBackend::utcOffsetMs(std::int64_t utcMs) {
+  // The zone now() reads local time by, so the two agree.
+  return QDateTime::fromMSecsSinceEpoch(utcMs).offsetFromUtc() * 1000LL;
 }
 
 std::unique_ptr<FormPeer> QtBackend::createPeers(Form& form) { return createFormPeers(form, *this); }
@@ -137,9 +137,33 @@ LocalTime QtBackend::now() {
   return {d.year(), d.month(), d.day(), c.hour(), c.minute(), c.second(), c.msec()};
 }
 
+namespace {
+// The separator a short date or time format puts between its first two numbers ("dd.MM.yy":
+// "."; "AP h:mm": ":"; "d. M. yyyy": "."), or nothing when that is no plain punctuation (a
+// quoted word, as in "HH 'h' mm"). Marks of writing direction around it are left out.
+std::u16string separatorOf(const QString& format) {
+  const auto number = [](QChar c) { return QStringLiteral("dMyhHms").contains(c); };
+  qsizetype i = 0;
+  while (i < format.size() && !number(format[i])) ++i;
+  const QChar field = i < format.size() ? format[i] : QChar();
+  while (i < format.size() && format[i] == field) ++i;
+  QString separator;
+  for (; i < format.size() && !format[i].isLetter(); ++i)
+    if (format[i].category() != QChar::Other_Format) separator += format[i];
+  separator = separator.trimmed();
+  for (const QChar c : separator)
+    if (c.isLetterOrNumber() || c.isSpace() || c == QLatin1Char('\'')) return {};
+  return fromQString(separator);
+}
+}  // namespace
+
 RegionalSettings QtBackend::regional() {
   RegionalSettings rs;
   const QLocale locale = QLocale::system();
+  // As the Windows program takes them from the regional settings; a format that names none
+  // keeps the US ones.
+  if (auto date = separatorOf(locale.dateFormat(QLocale::ShortFormat)); !date.empty()) rs.dateSeparator = date;
+  if (auto time = separatorOf(locale.timeFormat(QLocale::ShortFormat)); !time.empty()) rs.timeSeparator = time;
   const QString am = locale.amText(), pm = locale.pmText();
   // A locale without designators, or with the same word for both, cannot tell a typed
   // morning from an afternoon: keep the English ones.
@@ -206,8 +230,15 @@ void QtBackend::trayHide(const TrayIcon&) {
 }
 
 bool QtBackend::trayNotify(const std::u16string& title, const std::u16string& text) {
-  if (!tray_ || !tray_->isVisible() || !QSystemTrayIcon::isSystemTrayAvailable()) return false;
-  tray_->showMessage(toQString(title), toQString(text), icon_);
+  if (!tray_ || !QSystemTrayIcon::isSystemTrayAvailable()) return false;
+  if (tray_->isVisible()) {
+    tray_->showMessage(toQString(title), toQString(text), icon_);
+    return true;
+  }
+  // At start the icon is shown on the event loop's first turn (trayShow): the message follows it.
+  QTimer::singleShot(0, &context_, [this, t = toQString(title), m = toQString(text)] {
+    if (tray_) tray_->showMessage(t, m, icon_);
+  });
   return true;
 }
 

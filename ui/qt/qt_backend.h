@@ -36,7 +36,7 @@ class QtBackend : public Backend {
   RegionalSettings regional() override;
   std::int64_t utcMs() override;
   std::int64_t monotonicMs() override;
-  std::int64_t utcFromLocal(std::int64_t localMs) override;
+  std::int64_t utcOffsetMs(std::int64_t utcMs) override;
   // Qt counts its timers on the monotonic clock, which may run a little fast of the wall clock.
   int timerSlackMs() override { return 2; }
   void playSound(const std::u16string& path) override;

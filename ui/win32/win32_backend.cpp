@@ -224,17 +224,21 @@ std::int64_t Win32Backend::utcMs() {
   return unixMs(ft);
 }
 
-std::int64_t Win32Backend::utcFromLocal(std::int64_t localMs) {
-  const LocalTime t = fromLocalMs(localMs);
-  SYSTEMTIME local{static_cast<WORD>(t.year), static_cast<WORD>(t.month), 0, static_cast<WORD>(t.day),
-                   static_cast<WORD>(t.hour), static_cast<WORD>(t.minute), static_cast<WORD>(t.second),
-                   static_cast<WORD>(t.millisecond)};
-  SYSTEMTIME utc;
-  FILETIME ft;
-  // Outside what the system can convert: as if the local time were UTC, which is as good a
-  // guess as any for a moment that far off.
-  if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) || !SystemTimeToFileTime(&utc, &ft)) return localMs;
-  return unixMs(ft);
+std::int64_t Win32Backend::utcOffsetMs(std::int64_t utcMs) {
+  // The zone's rules for that instant's year (they change from year to year), not the bias in
+  // force today as FileTimeToLocalFileTime would take. (Wine 8 lacks the ...Ex conversion.)
+  const auto ticks = static_cast<ULONGLONG>(utcMs + kUnixEpochMs) * 10000;
+  const FILETIME utcFile{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  TIME_ZONE_INFORMATION zone;
+  SYSTEMTIME utc, local;
+  FILETIME localFile;
+  // Outside what the system can convert: the offset in force now, as good a guess as any for
+  // a moment that far off.
+  if (!FileTimeToSystemTime(&utcFile, &utc) || !GetTimeZoneInformationForYear(utc.wYear, nullptr, &zone) ||
+      !SystemTimeToTzSpecificLocalTime(&zone, &utc, &local) || !SystemTimeToFileTime(&local, &localFile)) {
+    FileTimeToLocalFileTime(&utcFile, &localFile);
+  }
+  return unixMs(localFile) - utcMs;
 }
 
 RegionalSettings Win32Backend::regional() {

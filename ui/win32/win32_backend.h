@@ -76,7 +76,7 @@ class Win32Backend : public Backend {
   RegionalSettings regional() override;
   std::int64_t utcMs() override;
   std::int64_t monotonicMs() override { return static_cast<std::int64_t>(GetTickCount64()); }
-  std::int64_t utcFromLocal(std::int64_t localMs) override;
+  std::int64_t utcOffsetMs(std::int64_t utcMs) override;
   // Timers run on the interrupt clock, which need not keep step with the precise wall clock.
   int timerSlackMs() override { return 2; }
   void playSound(const std::u16string& path) override;
