@@ -1,5 +1,6 @@
 // Loading and saving alarm.ini.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -225,6 +226,24 @@ TEST(AlarmFile, AFailedSaveIsReportedAndLosesNothing) {
   EXPECT_EQ(h.main().txtTime(0).text(), u"12/24/2026 7:30:00 AM") << "kept for a retry";
   h.advance(1100);
   EXPECT_FALSE(h.main().ProgressBar.visible()) << "the animation runs as ever";
+}
+
+TEST(AlarmFile, AnAlarmFileThatIsThereButCannotBeReadIsReportedAndLeftAsItIs) {
+  {
+    Harness missing;
+    missing.start();
+    EXPECT_TRUE(missing.backend.errors.empty()) << "no file is no alarm, and no news";
+  }
+  Harness h;
+  ASSERT_EQ(::mkfifo(h.iniPath().c_str(), 0600), 0);  // nothing will ever write to it
+  h.start();
+  ASSERT_EQ(h.backend.errors.size(), 1u);
+  const auto& message = h.backend.errors[0].second;
+  EXPECT_NE(message.find(u"saved alarm could not be read"), std::u16string::npos);
+  EXPECT_NE(message.find(h.main().AlarmFilePath), std::u16string::npos) << "names the file";
+  EXPECT_NE(message.find(u"named pipe"), std::u16string::npos) << "and why";
+  EXPECT_EQ(h.main().txtTime(0).text(), u"");
+  EXPECT_TRUE(std::filesystem::is_fifo(h.iniPath()));
 }
 
 TEST(PosixFiles, ReplaceFailsCleanlyWhereTheFolderCannotBeWritten) {

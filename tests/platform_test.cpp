@@ -2,11 +2,14 @@
 // single-line box holds one line, a save goes where the file really lives, and an alarm that
 // fires in the notification area is announced there.
 #include <gtest/gtest.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "tests/harness.h"
@@ -162,6 +165,104 @@ TEST(PosixFiles, TheProgramLoadsAndSavesThroughALinkedAlarmFile) {
   EXPECT_TRUE(h.backend.errors.empty());
   EXPECT_TRUE(fs::is_symlink(h.iniPath()));
   EXPECT_EQ(contents(kept / "alarm.ini"), "[ALARM]\r\nTime=12/24/2026 7:30:00 AM\r\nTimeBAK=note\r\n");
+}
+
+TEST(PosixFiles, WhatIsNoRegularFileIsNeitherReadNorReplacedAndNothingWaits) {
+  Harness h;
+  const fs::path pipe = h.folder / "pipe.ini", folder = h.folder / "folder.ini", device = h.folder / "device.ini";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  fs::create_directory(folder);
+  fs::create_symlink("/dev/null", device);
+  ui::PosixFileSystem files;
+  for (const fs::path& p : {pipe, folder, device}) {
+    const auto type = fs::status(p).type();
+    const auto r = files.read(ui::fromUtf8(p.string()), 100);
+    EXPECT_EQ(r.status, ui::ReadResult::Status::Unreadable) << p;
+    EXPECT_NE(r.reason.find(u"not a file"), std::u16string::npos) << p;
+    EXPECT_FALSE(files.replace(ui::fromUtf8(p.string()), "new").ok) << p;
+    EXPECT_EQ(fs::status(p).type(), type) << p;
+  }
+  EXPECT_EQ(othersIn(h.folder, {"pipe.ini", "folder.ini", "device.ini"}), std::vector<std::string>{});
+}
+
+// --- links another user may have planted ----------------------------------------------------
+
+// Runs `body` in a child process as the unprivileged user "nobody", as the user of a shared
+// machine; returns the child's exit status.
+int asNobody(const std::function<int()>& body) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
+      ::_exit(100);
+    ::_exit(body());
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
+}
+
+TEST(PosixFiles, ALinkAnotherUserPlantedInASharedFolderIsNeitherReadNorWrittenThrough) {
+  if (::geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+  Harness h;
+  // The victim's own file, and a folder everyone may write to, as /tmp.
+  const fs::path victim = h.folder / "victim", shared = h.folder / "shared";
+  fs::create_directory(victim);
+  fs::create_directory(shared);
+  fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+  write(victim / "alarm.ini", "mine");
+  write(h.folder / "secret.ini", "root's");
+  ::chmod((h.folder / "secret.ini").c_str(), 0600);
+  ASSERT_EQ(::chown(victim.c_str(), 65534, 65534) | ::chown((victim / "alarm.ini").c_str(), 65534, 65534), 0);
+  // A link of a third user's, and one the victim made.
+  fs::create_symlink(victim / "alarm.ini", shared / "alarm.ini");
+  fs::create_symlink(victim / "alarm.ini", shared / "own.ini");
+  ASSERT_EQ(::lchown((shared / "alarm.ini").c_str(), 65533, 65533) | ::lchown((shared / "own.ini").c_str(), 65534, 65534), 0);
+
+  const int failed = asNobody([&] {
+    ui::PosixFileSystem files;
+    const std::u16string planted = ui::fromUtf8((shared / "alarm.ini").string());
+    int bad = 0;
+    const auto r = files.read(planted, 100);
+    if (r.status != ui::ReadResult::Status::Unreadable || r.reason.find(planted) == std::u16string::npos) bad |= 1;
+    const auto w = files.replace(planted, "evil");
+    if (w.ok || w.reason.find(planted) == std::u16string::npos || contents(victim / "alarm.ini") != "mine") bad |= 2;
+    if (!files.replace(ui::fromUtf8((shared / "own.ini").string()), "new").ok) bad |= 4;
+    // A file there that may not be read is no missing file.
+    const auto secret = files.read(ui::fromUtf8((h.folder / "secret.ini").string()), 100);
+    if (secret.status != ui::ReadResult::Status::Unreadable || secret.reason != u"Permission denied") bad |= 8;
+    return bad;
+  });
+  EXPECT_EQ(failed, 0) << "1: read through, 2: written through, 4: own link refused, 8: permission";
+  EXPECT_EQ(contents(victim / "alarm.ini"), "new");
+  EXPECT_EQ(othersIn(shared, {"alarm.ini", "own.ini"}), std::vector<std::string>{});
+}
+
+// --- the leftovers of killed saves ----------------------------------------------------------
+
+TEST(PosixFiles, ASaveClearsOnlyItsOwnLeftoversOfEndedProcesses) {
+  Harness h;
+  const std::string ended = "999999999", running = std::to_string(::getpid());
+  const std::pair<std::string, bool> planted[] = {
+      {"alarm.ini.tmp-" + ended + "-123456", false},  // a killed save's
+      {"alarm.ini.tmp-" + ended + "-probe", false},   // a killed start's
+      {"alarm.ini.tmp-" + running + "-7", true},       // a save still running
+      {"alarm.ini.tmp-notes.txt", true},               // the user's own
+      {"alarm.ini.tmp-backup", true},
+      {"alarm.ini.tmp-" + ended + "-1.bak", true},
+      {"alarm.ini.tmp-" + ended + "-", true},
+      {"other.ini.tmp-" + ended + "-1", true},
+  };
+  std::vector<std::string> kept = {"alarm.ini"};
+  for (const auto& [name, stays] : planted) {
+    write(h.folder / name, "x");
+    if (stays) kept.push_back(name);
+  }
+  ASSERT_TRUE(ui::PosixFileSystem().replace(ui::fromUtf8(h.iniPath().string()), "new").ok);
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(h.folder)) left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(left, kept);
 }
 
 // --- the notification when the alarm fires in the tray --------------------------------------

@@ -7,7 +7,7 @@ namespace ui {
 
 class PosixFileSystem : public FileSystem {
  public:
-  std::optional<std::string> read(const std::u16string& path, std::size_t maxBytes) override;
+  ReadResult read(const std::u16string& path, std::size_t maxBytes) override;
   IoResult replace(const std::u16string& path, const std::string& bytes) override;
   bool canCreate(const std::u16string& path) override;
 };

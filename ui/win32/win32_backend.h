@@ -54,7 +54,7 @@ std::u16string systemMessage(DWORD error);
 
 class Win32Files : public FileSystem {
  public:
-  std::optional<std::string> read(const std::u16string& path, std::size_t maxBytes) override;
+  ReadResult read(const std::u16string& path, std::size_t maxBytes) override;
   IoResult replace(const std::u16string& path, const std::string& bytes) override;
   bool canCreate(const std::u16string& path) override;
 };
