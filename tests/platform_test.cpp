@@ -3,11 +3,14 @@
 // fires in the notification area is announced there.
 #include <gtest/gtest.h>
 #include <grp.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -169,12 +172,18 @@ TEST(PosixFiles, TheProgramLoadsAndSavesThroughALinkedAlarmFile) {
 
 TEST(PosixFiles, WhatIsNoRegularFileIsNeitherReadNorReplacedAndNothingWaits) {
   Harness h;
-  const fs::path pipe = h.folder / "pipe.ini", folder = h.folder / "folder.ini", device = h.folder / "device.ini";
+  const fs::path pipe = h.folder / "pipe.ini", folder = h.folder / "folder.ini", socket = h.folder / "socket.ini";
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
   fs::create_directory(folder);
-  fs::create_symlink("/dev/null", device);
+  // A socket stands in for a device, which only root may make (and a failing run must not
+  // harm a real one).
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket.c_str());
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ui::PosixFileSystem files;
-  for (const fs::path& p : {pipe, folder, device}) {
+  for (const fs::path& p : {pipe, folder, socket}) {
     const auto type = fs::status(p).type();
     const auto r = files.read(ui::fromUtf8(p.string()), 100);
     EXPECT_EQ(r.status, ui::ReadResult::Status::Unreadable) << p;
@@ -182,7 +191,8 @@ TEST(PosixFiles, WhatIsNoRegularFileIsNeitherReadNorReplacedAndNothingWaits) {
     EXPECT_FALSE(files.replace(ui::fromUtf8(p.string()), "new").ok) << p;
     EXPECT_EQ(fs::status(p).type(), type) << p;
   }
-  EXPECT_EQ(othersIn(h.folder, {"pipe.ini", "folder.ini", "device.ini"}), std::vector<std::string>{});
+  ::close(fd);
+  EXPECT_EQ(othersIn(h.folder, {"pipe.ini", "folder.ini", "socket.ini"}), std::vector<std::string>{});
 }
 
 // --- links another user may have planted ----------------------------------------------------
@@ -263,6 +273,31 @@ TEST(PosixFiles, ASaveClearsOnlyItsOwnLeftoversOfEndedProcesses) {
   std::sort(left.begin(), left.end());
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(left, kept);
+}
+
+// --- an installed program ------------------------------------------------------------------
+
+TEST(AlarmHome, AProgramInASystemFolderKeepsTheAlarmInTheUsersFolderEvenWhereItCouldWrite) {
+  Harness h;  // root, or a folder the user may write to: canCreate says yes
+  h.backend.programInSystemFolder = true;
+  ASSERT_TRUE(h.startProgram());
+  EXPECT_EQ(h.main().AlarmFilePath, ui::fromUtf8((h.settingsFolder() / "alarm.ini").string()));
+  h.click(h.main().cmdSetAlarm);
+  EXPECT_EQ(othersIn(h.folder, {"home"}), std::vector<std::string>{}) << "nothing beside the program";
+}
+
+TEST(PosixFiles, SystemFoldersAreTheSystemsOwnAndTheInstallFolderOutsideTheHome) {
+  const char* old = std::getenv("HOME");
+  const std::string kept = old ? old : "";
+  ::setenv("HOME", "/home/ann", 1);
+  const std::pair<const char*, bool> cases[] = {
+      {"/usr/bin", true}, {"/usr/local/bin", true}, {"/bin", true}, {"/sbin", true}, {"/lib64/x", true},
+      {"/opt/tollora", true}, {"/etc", true}, {"/var/lib/x", true}, {"/srv/apps/bin", true},
+      {"/home/ann/.local/bin", false}, {"/home/ann/tollora", false}, {"/tmp/x", false}, {"/usrx", false}, {"/srv/apps", false},
+  };
+  for (const auto& [folder, system] : cases) EXPECT_EQ(ui::posixSystemFolder(folder, "/srv/apps/bin"), system) << folder;
+  EXPECT_FALSE(ui::posixSystemFolder("/home/ann/.local/bin", "/home/ann/.local/bin")) << "installed into the home";
+  old ? ::setenv("HOME", kept.c_str(), 1) : ::unsetenv("HOME");
 }
 
 // --- the notification when the alarm fires in the tray --------------------------------------

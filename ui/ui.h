@@ -532,6 +532,13 @@ class Backend {
   // Tollora's folder among the user's own settings (not created here), or empty when the
   // system names none: $XDG_CONFIG_HOME/tollora, %LOCALAPPDATA%\Tollora.
   virtual std::u16string userFolder() { return {}; }
+  // Whether a folder belongs to the system rather than to any one user (/usr/bin,
+  // C:\Program Files): a program installed there keeps no alarm beside itself, even when run
+  // by an administrator who could write there, since the file would outlive its removal.
+  virtual bool systemFolder(const std::u16string& folder) {
+    (void)folder;
+    return false;
+  }
 
   // One running copy per key (the alarm file's path). True: this process now holds the key,
   // and a later start with the same key reaches it through App::anotherStart. False: a copy

@@ -82,6 +82,8 @@ class HeadlessBackend : public Backend {
   // program even where that folder cannot be written (tools that save into a folder of their
   // choosing never write elsewhere).
   std::u16string settingsFolder;
+  // Whether the program's folder counts as the system's (an installed program).
+  bool programInSystemFolder = false;
   RegionalSettings settings;
   bool trayAvailable = true;
   FileSystem* fileSystem = nullptr;  // nullptr: the real file system
@@ -118,6 +120,7 @@ class HeadlessBackend : public Backend {
   void openUrl(const std::u16string& address) override { openedUrls.push_back(address); }
   std::u16string programFolder() override { return folder; }
   std::u16string userFolder() override { return settingsFolder; }
+  bool systemFolder(const std::u16string&) override { return programInSystemFolder; }
   bool claimInstance(const std::u16string& key) override;
   void reportError(const std::u16string& title, const std::u16string& message) override {
     errors.emplace_back(title, message);

@@ -15,6 +15,12 @@ class PosixFileSystem : public FileSystem {
 // The folder that holds the running executable, without a trailing separator (except "/").
 std::u16string posixProgramFolder();
 
+// Whether `folder` belongs to the system: under /usr, /bin, /sbin, /lib*, /opt, /etc or /var,
+// or under the folder this build installs its program into (`installBindir`), unless that
+// is in the user's home (an install into ~/.local stays the user's own).
+bool posixSystemFolder(const std::string& folder, const std::string& installBindir);
+bool posixSystemFolder(const std::u16string& folder);
+
 // $XDG_CONFIG_HOME/tollora, or ~/.config/tollora; empty when neither can be worked out.
 std::u16string posixUserFolder();
 

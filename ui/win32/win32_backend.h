@@ -88,6 +88,7 @@ class Win32Backend : public Backend {
   void openUrl(const std::u16string& address) override;
   std::u16string programFolder() override;
   std::u16string userFolder() override;
+  bool systemFolder(const std::u16string& folder) override;
   bool claimInstance(const std::u16string& key) override;
   char16_t pathSeparator() override { return u'\\'; }
   void reportError(const std::u16string& title, const std::u16string& message) override;

@@ -186,4 +186,25 @@ bool Win32Files::canCreate(const std::u16string& path) {
   return true;
 }
 
+bool Win32Backend::systemFolder(const std::u16string& folder) {
+  // Program Files in both its kinds, and Windows itself.
+  std::vector<std::u16string> roots;
+  for (const wchar_t* name : {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432"}) {
+    wchar_t value[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableW(name, value, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) roots.push_back(fromWide(value, n));
+  }
+  wchar_t windows[MAX_PATH];
+  const UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
+  if (n > 0 && n < MAX_PATH) roots.push_back(fromWide(windows, n));
+  for (std::u16string root : roots) {
+    while (!root.empty() && (root.back() == u'\\' || root.back() == u'/')) root.pop_back();
+    if (root.empty() || folder.size() < root.size()) continue;
+    const bool same = CompareStringOrdinal(wide(folder), static_cast<int>(root.size()), wide(root), static_cast<int>(root.size()),
+                                           TRUE) == CSTR_EQUAL;
+    if (same && (folder.size() == root.size() || folder[root.size()] == u'\\' || folder[root.size()] == u'/')) return true;
+  }
+  return false;
+}
+
 }  // namespace ui
