@@ -1,7 +1,6 @@
 // Loading and saving alarm.ini.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <random>
@@ -256,18 +255,6 @@ TEST(AlarmFile, AnAlarmFileThatIsThereButCannotBeReadIsReportedAndLeftAsItIs) {
   EXPECT_NE(message.find(u"named pipe"), std::u16string::npos) << "and why";
   EXPECT_EQ(h.main().txtTime(0).text(), u"");
   EXPECT_TRUE(std::filesystem::is_fifo(h.iniPath()));
-}
-
-TEST(PosixFiles, ReplaceFailsCleanlyWhereTheFolderCannotBeWritten) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
-  Harness h;
-  h.writeIni("old");
-  std::filesystem::permissions(h.folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  ui::PosixFileSystem files;
-  const auto r = files.replace(ui::fromUtf8(h.iniPath().string()), "new");
-  EXPECT_FALSE(r.ok);
-  EXPECT_FALSE(r.reason.empty());
-  EXPECT_EQ(h.readIni(), "old");
 }
 
 }  // namespace

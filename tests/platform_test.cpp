@@ -211,7 +211,7 @@ int asNobody(const std::function<int()>& body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
 }
 
-TEST(PosixFiles, ALinkAnotherUserPlantedInASharedFolderIsNeitherReadNorWrittenThrough) {
+TEST(PosixFiles, AsAnOrdinaryUserPlantedLinksUnreadableFilesAndUnwritableFoldersAreRefused) {
   if (::geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
   Harness h;
   // The victim's own file, and a folder everyone may write to, as /tmp.
@@ -222,6 +222,8 @@ TEST(PosixFiles, ALinkAnotherUserPlantedInASharedFolderIsNeitherReadNorWrittenTh
   write(victim / "alarm.ini", "mine");
   write(h.folder / "secret.ini", "root's");
   ::chmod((h.folder / "secret.ini").c_str(), 0600);
+  write(h.folder / "open.ini", "old");  // anyone's to write, in a folder that is not
+  ::chmod((h.folder / "open.ini").c_str(), 0666);
   ASSERT_EQ(::chown(victim.c_str(), 65534, 65534) | ::chown((victim / "alarm.ini").c_str(), 65534, 65534), 0);
   // A link of a third user's, and one the victim made.
   fs::create_symlink(victim / "alarm.ini", shared / "alarm.ini");
@@ -240,9 +242,12 @@ TEST(PosixFiles, ALinkAnotherUserPlantedInASharedFolderIsNeitherReadNorWrittenTh
     // A file there that may not be read is no missing file.
     const auto secret = files.read(ui::fromUtf8((h.folder / "secret.ini").string()), 100);
     if (secret.status != ui::ReadResult::Status::Unreadable || secret.reason != u"Permission denied") bad |= 8;
+    // A folder that may not be written fails the save cleanly.
+    const auto open = files.replace(ui::fromUtf8((h.folder / "open.ini").string()), "new");
+    if (open.ok || open.reason.empty() || contents(h.folder / "open.ini") != "old") bad |= 16;
     return bad;
   });
-  EXPECT_EQ(failed, 0) << "1: read through, 2: written through, 4: own link refused, 8: permission";
+  EXPECT_EQ(failed, 0) << "1: read through, 2: written through, 4: own link refused, 8: unreadable, 16: unwritable";
   EXPECT_EQ(contents(victim / "alarm.ini"), "new");
   EXPECT_EQ(othersIn(shared, {"alarm.ini", "own.ini"}), std::vector<std::string>{});
 }
