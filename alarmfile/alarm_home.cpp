@@ -5,13 +5,15 @@ namespace tollora {
 std::u16string ChooseAlarmFilePath(ui::Backend& layer) {
   // The program's folder and the name are joined as they stand: a folder at a drive root
   // keeps its own separator.
-  const std::u16string beside = layer.programFolder() + layer.pathSeparator() + u"alarm.ini";
-  // Only whether a file can be made there counts. A read-only alarm.ini in a folder that
-  // could hold another stays where it is, and a save into it is reported as failed: the
-  // user set it so.
-  if (layer.files().canCreate(beside)) return beside;
-  // Installed where the user may not write (/usr/bin, C:\Program Files): the alarm is the
-  // user's own. Its folder is made by the first save.
+  const std::u16string folder = layer.programFolder();
+  const std::u16string beside = folder + layer.pathSeparator() + u"alarm.ini";
+  // Beyond a folder of the system's, only whether a file can be made there counts. A
+  // read-only alarm.ini in a folder that could hold another stays where it is, and a save
+  // into it is reported as failed: the user set it so.
+  if (!layer.systemFolder(folder) && layer.files().canCreate(beside)) return beside;
+  // Installed for the system (/usr/bin, C:\Program Files), where a user may not write and
+  // an administrator should not leave a file behind: the alarm is the user's own. Its folder
+  // is made by the first save.
   const std::u16string own = layer.userFolder();
   if (own.empty()) return beside;
   return own + layer.pathSeparator() + u"alarm.ini";

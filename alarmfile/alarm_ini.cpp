@@ -5,16 +5,31 @@
 
 namespace tollora {
 
-std::u16string Alarm::GetIni(const std::u16string& section, const std::u16string& key) {
+namespace {
+
+std::u16string valueIn(const std::string& bytes, const std::u16string& section, const std::u16string& key) {
   auto& layer = ui::app().backend();
-  const auto bytes = layer.files().read(AlarmFilePath, ini::kMaxFileBytes);
-  if (!bytes) return {};
-  return ini::ReadValue(*bytes, section, key, [&](const std::string& b) { return layer.fromCodePage(b); });
+  return ini::ReadValue(bytes, section, key, [&](const std::string& b) { return layer.fromCodePage(b); });
+}
+
+}  // namespace
+
+std::u16string Alarm::GetIni(const std::u16string& section, const std::u16string& key) {
+  const ui::ReadResult file = ui::app().backend().files().read(AlarmFilePath, ini::kMaxFileBytes);
+  return file.status == ui::ReadResult::Status::Read ? valueIn(file.bytes, section, key) : std::u16string();
 }
 
 void Alarm::ReadIni() {
-  txtTime(0).setText(GetIni(u"ALARM", u"Time"));
-  txtTimeBAK(1).setText(GetIni(u"ALARM", u"TimeBAK"));
+  auto& layer = ui::app().backend();
+  const ui::ReadResult file = layer.files().read(AlarmFilePath, ini::kMaxFileBytes);
+  // A file that is there but cannot be read is not "no alarm": the user hears of it, and it
+  // is left as it is.
+  if (file.status == ui::ReadResult::Status::Unreadable) {
+    ReportProblem(u"Your saved alarm could not be read from\r\n" + AlarmFilePath + u"\r\n\r\n" + file.reason +
+                  u"\r\n\r\nThe file has been left as it is, and the alarm box starts empty.");
+  }
+  txtTime(0).setText(valueIn(file.bytes, u"ALARM", u"Time"));
+  txtTimeBAK(1).setText(valueIn(file.bytes, u"ALARM", u"TimeBAK"));
 }
 
 void Alarm::setAlarm() {

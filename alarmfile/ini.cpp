@@ -23,12 +23,42 @@ std::u16string fromUtf16(std::string_view bytes, bool bigEndian) {
   return out;
 }
 
+// Well-formed UTF-8 (no overlong forms, surrogates or code points past U+10FFFF) with at
+// least one character beyond ASCII.
+bool isUtf8BeyondAscii(std::string_view b) {
+  bool beyond = false;
+  for (std::size_t i = 0; i < b.size();) {
+    const auto c = static_cast<unsigned char>(b[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    beyond = true;
+    std::size_t n;
+    unsigned lo = 0x80, hi = 0xBF;  // the second byte's range
+    if (c >= 0xC2 && c <= 0xDF) n = 1;
+    else if (c >= 0xE0 && c <= 0xEF) n = 2, lo = c == 0xE0 ? 0xA0 : 0x80, hi = c == 0xED ? 0x9F : 0xBF;
+    else if (c >= 0xF0 && c <= 0xF4) n = 3, lo = c == 0xF0 ? 0x90 : 0x80, hi = c == 0xF4 ? 0x8F : 0xBF;
+    else return false;
+    if (i + n >= b.size()) return false;
+    for (std::size_t k = 1; k <= n; ++k) {
+      const auto d = static_cast<unsigned char>(b[i + k]);
+      if (d < (k == 1 ? lo : 0x80) || d > (k == 1 ? hi : 0xBF)) return false;
+    }
+    i += n + 1;
+  }
+  return beyond;
+}
+
 std::u16string decodeFile(const std::string& bytes, const std::function<std::u16string(const std::string&)>& decode) {
   const std::string_view b(bytes);
   if (b.starts_with(kBom)) return ui::fromUtf8(bytes.substr(3));
   // Notepad's "Unicode" and "Unicode big endian": the profile reader reads both.
   if (b.starts_with(kBomUtf16Le)) return fromUtf16(b.substr(2), false);
   if (b.starts_with(kBomUtf16Be)) return fromUtf16(b.substr(2), true);
+  // UTF-8 without a mark, as Notepad saves by default: a text in an 8-bit code page that
+  // uses any letter beyond ASCII is practically never also well-formed UTF-8.
+  if (isUtf8BeyondAscii(b)) return ui::fromUtf8(bytes);
   return decode(bytes);
 }
 
@@ -102,13 +132,21 @@ std::u16string ReadValue(const std::string& bytes, const std::u16string& section
   return {};
 }
 
+namespace {
+
+// What of a value goes into the file: its first line, without control characters other than
+// TAB (a NUL would end the value for every reader, the others no editor shows).
+std::u16string savedValue(std::u16string_view value) {
+  std::u16string out;
+  for (char16_t c : FirstLine(value))
+    if (c >= 0x20 || c == u'\t') out += c;
+  return out;
+}
+
+}  // namespace
+
 std::u16string AlarmFileText(const std::u16string& alarm, const std::u16string& backup) {
-  std::u16string text = u"[ALARM]\r\nTime=";
-  text += FirstLine(alarm);
-  text += u"\r\nTimeBAK=";
-  text += FirstLine(backup);
-  text += u"\r\n";
-  return text;
+  return u"[ALARM]\r\nTime=" + savedValue(alarm) + u"\r\nTimeBAK=" + savedValue(backup) + u"\r\n";
 }
 
 std::string EncodeAlarmFile(const std::u16string& text,

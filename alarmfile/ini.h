@@ -9,17 +9,18 @@
 
 namespace tollora::ini {
 
-// The longest value a read gives back, in UTF-16 code units.
-constexpr std::size_t kMaxValue = 254;
 // What a read looks at, at most: more than any alarm file written by hand.
 constexpr std::size_t kMaxFileBytes = 16u << 20;
+// The longest value a read gives back, in UTF-16 code units: all a file can hold, so that
+// whatever a save wrote comes back whole.
+constexpr std::size_t kMaxValue = kMaxFileBytes;
 
 // The value of `key` in the first `section`, names compared without regard to ASCII case.
 // Blank lines, comments (";") and lines without "=" are skipped; blanks around the key and
 // value and one pair of enclosing quotes are dropped; the value ends at a NUL and is cut to
-// kMaxValue. `bytes` holds UTF-8 or UTF-16 (either byte order) after a byte-order mark, else
-// text in the code page that `decode` reads. An empty result for a missing section, key or
-// value.
+// kMaxValue. `bytes` holds UTF-8 or UTF-16 (either byte order) after a byte-order mark,
+// well-formed UTF-8 with characters beyond ASCII, else text in the code page that `decode`
+// reads. An empty result for a missing section, key or value.
 std::u16string ReadValue(const std::string& bytes, const std::u16string& section, const std::u16string& key,
                          const std::function<std::u16string(const std::string&)>& decode);
 
@@ -28,7 +29,8 @@ std::u16string ReadValue(const std::string& bytes, const std::u16string& section
 std::u16string_view FirstLine(std::u16string_view value);
 
 // "[ALARM]" CR LF "Time=" alarm CR LF "TimeBAK=" backup CR LF, each value up to its first
-// line break, so that no text can add a line, a key or a section to the file.
+// line break, so that no text can add a line, a key or a section to the file, and without
+// control characters other than TAB.
 std::u16string AlarmFileText(const std::u16string& alarm, const std::u16string& backup);
 
 // The file's bytes: the text in the code page, or UTF-8 behind a byte-order mark when the

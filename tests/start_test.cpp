@@ -30,7 +30,7 @@ class Disk : public ui::PosixFileSystem {
   std::optional<fs::path> readOnlyFolder;
   int reads = 0, saves = 0;
 
-  std::optional<std::string> read(const std::u16string& path, std::size_t maxBytes) override {
+  ui::ReadResult read(const std::u16string& path, std::size_t maxBytes) override {
     ++reads;
     return PosixFileSystem::read(path, maxBytes);
   }

@@ -464,11 +464,22 @@ struct IoResult {
   std::u16string reason;  // the system's own words when !ok
 };
 
+// What reading a file found. A missing file is no error (nothing saved yet); a file that is
+// there but could not be read (no permission, held by another program, not a regular file)
+// is, with the system's words or ours for why.
+struct ReadResult {
+  enum class Status { Read, Missing, Unreadable };
+  Status status = Status::Missing;
+  std::string bytes;      // when Read
+  std::u16string reason;  // when Unreadable
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  // The whole file, or nothing when it is missing or unreadable. Reads at most maxBytes.
-  virtual std::optional<std::string> read(const std::u16string& path, std::size_t maxBytes) = 0;
+  // The whole file, at most maxBytes of it. Never blocks on something that is not a regular
+  // file (a named pipe, a device): that is Unreadable.
+  virtual ReadResult read(const std::u16string& path, std::size_t maxBytes) = 0;
   // Replaces the file in one step: a temporary file in the same folder, flushed, then renamed
   // over the old one. A failure leaves the old file as it was and no temporary file behind.
   // A missing folder is created first (private to the user where the system has the notion).
@@ -543,6 +554,13 @@ class Backend {
   // Tollora's folder among the user's own settings (not created here), or empty when the
   // system names none: $XDG_CONFIG_HOME/tollora, %LOCALAPPDATA%\Tollora.
   virtual std::u16string userFolder() { return {}; }
+  // Whether a folder belongs to the system rather than to any one user (/usr/bin,
+  // C:\Program Files): a program installed there keeps no alarm beside itself, even when run
+  // by an administrator who could write there, since the file would outlive its removal.
+  virtual bool systemFolder(const std::u16string& folder) {
+    (void)folder;
+    return false;
+  }
 
   // One running copy per key (the alarm file's path). True: this process now holds the key,
   // and a later start with the same key reaches it through App::anotherStart. False: a copy

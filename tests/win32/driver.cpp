@@ -567,13 +567,79 @@ int saveThroughLink(const std::wstring& folder) {
   return failed == 0 ? 0 : 1;
 }
 
+// alarm.ini held open by another program that shares it with no one: a hold that ends within
+// a moment is waited out and the alarm loads; one that lasts is reported and the file kept.
+int heldAtStart(const std::wstring& folder) {
+  const std::wstring iniPath = folder + L"\\alarm.ini";
+  const std::string bytes = "[ALARM]\r\nTime=held\r\nTimeBAK=\r\n";
+  DeleteFileW(iniPath.c_str());
+  {
+    HANDLE f = CreateFileW(iniPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(f);
+  }
+  const auto hold = [&] {
+    return CreateFileW(iniPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  // A window of the program's class, by class alone: asking its text would wait for the
+  // program to take messages, which it does only after the alarm has been read.
+  const auto formWindowOf = [](DWORD pid) {
+    struct Query {
+      DWORD pid;
+      bool found;
+    } query{pid, false};
+    EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+          auto& q = *reinterpret_cast<Query*>(p);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(w, &owner);
+          q.found = owner == q.pid && classOf(w) == L"TolloraForm";
+          return !q.found;
+        },
+        reinterpret_cast<LPARAM>(&query));
+    return query.found;
+  };
+  for (bool brief : {true, false}) {
+    HANDLE held = hold();
+    Program program;
+    check(held != INVALID_HANDLE_VALUE && program.start(folder), "tollora.exe starts while alarm.ini is held");
+    // The window is made just before the alarm is read: the read is under way when the hold ends.
+    check(waitFor([&] { return formWindowOf(program.process.dwProcessId); }), "its window is made");
+    HWND main = nullptr;
+    if (brief) {
+      Sleep(300);
+      CloseHandle(held);
+      check(waitFor([&] { return (main = mainOf(program.process.dwProcessId)) && child(main, L"Edit", L"held"); }),
+            "a brief hold is waited out: the alarm loads");
+      check(!FindWindowW(L"#32770", L"Tollora"), "and nothing is reported");
+    } else {
+      HWND warning = nullptr;
+      check(waitFor([&] { return (warning = FindWindowW(L"#32770", L"Tollora")) != nullptr; }) &&
+                waitFor([&] { return child(warning, L"Static", L"could not be read", true) != nullptr; }),
+            "a lasting hold is reported: the saved alarm could not be read");
+      if (warning) click(warning, L"OK");
+      CloseHandle(held);
+      check(readFile(iniPath) == bytes, "the held alarm.ini is left as it was");
+      main = mainOf(program.process.dwProcessId);
+    }
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    check(program.exited(kLimitMs), "it closes");
+    program.close();
+  }
+  DeleteFileW(iniPath.c_str());
+  std::printf("driver: %d passed, %d failed\n", passed, failed);
+  return failed == 0 ? 0 : 1;
+}
+
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: driver <program folder> <request folder> [link]\n");
+    std::fprintf(stderr, "usage: driver <program folder> <request folder> [link | held]\n");
     return 2;
   }
   const std::wstring folder = argv[1], requests = argv[2];
   if (argc > 3 && std::wstring(argv[3]) == L"link") return saveThroughLink(folder);
+  if (argc > 3 && std::wstring(argv[3]) == L"held") return heldAtStart(folder);
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   const std::wstring iniPath = folder + L"\\alarm.ini";
   DeleteFileW(iniPath.c_str());

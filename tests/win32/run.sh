@@ -151,6 +151,13 @@ failed=$((failed + $(grep -c '^FAIL ' "$work/driver-link.out")))
 grep -q '^Time=[0-9]' "$app/kept/alarm.ini" && pass "the link's target holds the new alarm" || fail "the link's target holds the new alarm"
 [ -z "$(find "$app" -name 'alarm.ini.tmp-*')" ] && pass "no temporary files left by the save through the link" || fail "no temporary files left by the save through the link"
 
+# alarm.ini held open without sharing by another program while Tollora starts.
+rm -f "$app/alarm.ini"
+(cd "$requests" && wine driver.exe 'C:\tollora' 'C:\e2e' held) 2>>"$work/driver-run.log" | tee "$work/driver-held.out"
+grep -q '^driver: ' "$work/driver-held.out" || { fail "the held-file driver finished"; cat "$work/driver-run.log"; }
+passed=$((passed + $(grep -c '^PASS ' "$work/driver-held.out")))
+failed=$((failed + $(grep -c '^FAIL ' "$work/driver-held.out")))
+
 for name in main fired; do
   if [ -s "$shots/windows-$name.png" ]; then
     pass "screenshot windows-$name.png"

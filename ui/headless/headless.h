@@ -87,6 +87,8 @@ class HeadlessBackend : public Backend {
   // program even where that folder cannot be written (tools that save into a folder of their
   // choosing never write elsewhere).
   std::u16string settingsFolder;
+  // Whether the program's folder counts as the system's (an installed program).
+  bool programInSystemFolder = false;
   RegionalSettings settings;
   bool trayAvailable = true;  // at start; later changes through setTrayAvailable
   Rect screen{0, 0, 1920 * 15, 1040 * 15};  // twips
@@ -131,6 +133,7 @@ class HeadlessBackend : public Backend {
   void openUrl(const std::u16string& address) override { openedUrls.push_back(address); }
   std::u16string programFolder() override { return folder; }
   std::u16string userFolder() override { return settingsFolder; }
+  bool systemFolder(const std::u16string&) override { return programInSystemFolder; }
   bool claimInstance(const std::u16string& key) override;
   void announce(const std::u16string& text) override { announcements.push_back(text); }
   FileSystem& files() override { return fileSystem ? *fileSystem : posixFiles_; }

@@ -1,5 +1,7 @@
 #include "ui/posix/posix_files.h"
 
+#include "ui/temp_name.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
@@ -42,39 +44,64 @@ bool writeAll(int fd, const std::string& bytes) {
 }
 
 // A save that was killed half-way leaves its temporary file behind; the next save clears
-// the ones whose process is gone. Names are "<file>.tmp-<pid>-<n>".
+// those whose process is gone, and nothing else.
 void removeStaleTemporaries(const std::string& folder, const std::string& path) {
-  const std::string prefix = path.substr(path.find_last_of('/') + 1) + ".tmp-";
+  const std::string file = path.substr(path.find_last_of('/') + 1);
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return;
   while (const dirent* e = ::readdir(dir)) {
     const std::string name = e->d_name;
-    if (name.rfind(prefix, 0) != 0) continue;
-    const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
-    if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)) {
-      ::unlink((folder + "/" + name).c_str());
-    }
+    const auto pid = temporaryOwner<char>(name, file);
+    if (pid && ::kill(static_cast<pid_t>(*pid), 0) != 0 && errno == ESRCH) ::unlink((folder + "/" + name).c_str());
   }
   ::closedir(dir);
 }
 
+// Why something that is there is no file to read or replace; nothing for a regular file.
+std::optional<std::u16string> notAFile(mode_t mode) {
+  if (S_ISREG(mode)) return std::nullopt;
+  if (S_ISDIR(mode)) return u"It is a folder, not a file.";
+  if (S_ISFIFO(mode)) return u"It is a named pipe, not a file.";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return u"It is a device, not a file.";
+  if (S_ISSOCK(mode)) return u"It is a socket, not a file.";
+  return u"It is not a regular file.";
+}
+
+// Whether a symbolic link could have been planted by another user to make this one write (or
+// read) a file of theirs: a link in a folder that others may write to (group or world, sticky
+// or not) that belongs neither to this user nor to the folder's owner. That is the rule the
+// Linux kernel applies to sticky world-writable folders with protected_symlinks, taken to
+// every folder where someone else could have put the link.
+bool plantedByAnother(const struct stat& link, const std::string& folder) {
+  struct stat dir {};
+  if (::stat(folder.c_str(), &dir) != 0) return true;
+  if (!(dir.st_mode & (S_IWGRP | S_IWOTH))) return false;
+  return link.st_uid != ::geteuid() && link.st_uid != dir.st_uid;
+}
+
 // The file a path really names: a symbolic link is followed, link by link, to its target,
 // which may not exist yet (a dangling link gets its target created). Replacing the link
-// itself would cut it off from the file it stands for.
-std::optional<std::string> resolveLinks(std::string path, int& err) {
+// itself would cut it off from the file it stands for. A link another user may have planted
+// is not followed: nothing, with the reason in `why`.
+std::optional<std::string> resolveLinks(std::string path, std::u16string& why) {
   for (int hops = 0; hops < 40; ++hops) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    if (plantedByAnother(st, folderOf(path))) {
+      why = fromUtf8(path) +
+            u" is a symbolic link that another user made in a folder others can write to; Tollora does not follow it.";
+      return std::nullopt;
+    }
     std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX), '\0');
     const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
     if (n < 0) {
-      err = errno;
+      why = reasonOf(errno);
       return std::nullopt;
     }
     target.resize(static_cast<std::size_t>(n));
     path = target.starts_with('/') ? target : folderOf(path) + "/" + target;
   }
-  err = ELOOP;
+  why = reasonOf(ELOOP);
   return std::nullopt;
 }
 
@@ -105,7 +132,7 @@ bool PosixFileSystem::canCreate(const std::u16string& path16) {
   if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
   // A file system without unnamed files: a named one, called like a save's temporary file,
   // so that the next save clears it should this process die before the unlink.
-  const std::string probe = toUtf8(path16) + ".tmp-" + std::to_string(::getpid()) + "-probe";
+  const std::string probe = probeName<char>(toUtf8(path16), static_cast<unsigned long>(::getpid()));
   fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   ::close(fd);
@@ -113,34 +140,51 @@ bool PosixFileSystem::canCreate(const std::u16string& path16) {
   return true;
 }
 
-std::optional<std::string> PosixFileSystem::read(const std::u16string& path, std::size_t maxBytes) {
-  int fd = ::open(toUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+ReadResult PosixFileSystem::read(const std::u16string& path16, std::size_t maxBytes) {
+  const auto unreadable = [](std::u16string why) { return ReadResult{ReadResult::Status::Unreadable, {}, std::move(why)}; };
+  std::u16string why;
+  const auto resolved = resolveLinks(toUtf8(path16), why);
+  if (!resolved) return unreadable(why);
+  const std::string& path = *resolved;
+  // Looked at before it is opened: opening a named pipe would wait for a writer, and opening
+  // a device may do something to it.
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return std::nullopt;
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return {};
+    return unreadable(reasonOf(errno));
   }
-  std::string out;
+  if (auto no = notAFile(st.st_mode)) return unreadable(*no);
+  // Non-blocking and not through a link, should the name have been swapped in between.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? ReadResult{} : unreadable(reasonOf(errno));
+  std::optional<std::u16string> no;
+  if (::fstat(fd, &st) != 0) no = reasonOf(errno);
+  else no = notAFile(st.st_mode);
+  if (no) {
+    ::close(fd);
+    return unreadable(*no);
+  }
+  ReadResult out{ReadResult::Status::Read, {}, {}};
   char buf[65536];
-  while (out.size() < maxBytes) {
-    ssize_t n = ::read(fd, buf, std::min(sizeof buf, maxBytes - out.size()));
+  while (out.bytes.size() < maxBytes) {
+    ssize_t n = ::read(fd, buf, std::min(sizeof buf, maxBytes - out.bytes.size()));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
+      const int err = errno;
       ::close(fd);
-      return std::nullopt;
+      return unreadable(reasonOf(err));
     }
     if (n == 0) break;
-    out.append(buf, static_cast<std::size_t>(n));
+    out.bytes.append(buf, static_cast<std::size_t>(n));
   }
   ::close(fd);
   return out;
 }
 
 IoResult PosixFileSystem::replace(const std::u16string& path16, const std::string& bytes) {
-  int linkError = 0;
-  const auto resolved = resolveLinks(toUtf8(path16), linkError);
-  if (!resolved) return {false, reasonOf(linkError)};
+  std::u16string why;
+  const auto resolved = resolveLinks(toUtf8(path16), why);
+  if (!resolved) return {false, why};
   // From here on the target: the temporary goes beside it, so the rename stays on its file system.
   const std::string& path = *resolved;
   const std::string folder = folderOf(path);
@@ -150,7 +194,11 @@ IoResult PosixFileSystem::replace(const std::u16string& path16, const std::strin
 
   mode_t mode = 0644;
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+  if (::stat(path.c_str(), &st) == 0) {
+    // A folder, a named pipe or a device of that name is not the alarm file to replace.
+    if (auto no = notAFile(st.st_mode)) return {false, *no};
+    mode = st.st_mode & 07777;
+  }
 
   // A folder of the user's own settings is made on the first save.
   if (!makeFolders(folder)) return {false, reasonOf(errno)};
@@ -159,7 +207,7 @@ IoResult PosixFileSystem::replace(const std::u16string& path16, const std::strin
   std::string tmp;
   int fd = -1;
   for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
-    tmp = path + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(rd() % 1000000000u);
+    tmp = temporaryName<char>(path, static_cast<unsigned long>(::getpid()), rd() % 1000000000u);
     fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0 && errno != EEXIST) break;
   }
@@ -198,16 +246,42 @@ std::u16string posixProgramFolder() {
   return fromUtf8(folderOf(exe));
 }
 
+namespace {
+
+// The user's home folder without a trailing separator, or empty when none can be worked out.
+std::string homeFolder() {
+  std::string home;
+  if (const char* h = std::getenv("HOME"); h && h[0] == '/') home = h;
+  else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/') home = pw->pw_dir;
+  if (home.size() > 1 && home.back() == '/') home.pop_back();
+  return home;
+}
+
+bool within(const std::string& path, const std::string& folder) {
+  if (folder.empty() || !path.starts_with(folder)) return false;
+  return path.size() == folder.size() || folder == "/" || path[folder.size()] == '/';
+}
+
+}  // namespace
+
+bool posixSystemFolder(const std::string& folder, const std::string& installBindir) {
+  const std::string top = folder.substr(0, folder.find('/', 1));
+  for (const char* system : {"/usr", "/bin", "/sbin", "/opt", "/etc", "/var"})
+    if (top == system) return true;
+  if (top.starts_with("/lib")) return true;
+  const std::string home = homeFolder();
+  return within(folder, installBindir) && !within(installBindir, home);
+}
+
+bool posixSystemFolder(const std::u16string& folder) { return posixSystemFolder(toUtf8(folder), TOLLORA_INSTALL_BINDIR); }
+
 std::u16string posixUserFolder() {
   // The base directory rules: a relative $XDG_CONFIG_HOME is to be ignored.
   if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
     return fromUtf8(std::string(config) + "/tollora");
-  std::string home;
-  if (const char* h = std::getenv("HOME"); h && h[0] == '/') home = h;
-  else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/') home = pw->pw_dir;
+  const std::string home = homeFolder();
   if (home.empty()) return {};
-  if (home.size() > 1 && home.back() == '/') home.pop_back();
-  return fromUtf8(home + "/.config/tollora");
+  return fromUtf8((home == "/" ? "" : home) + "/.config/tollora");
 }
 
 std::string posixCanonicalPath(const std::string& path) {

@@ -49,6 +49,7 @@ class QtBackend : public Backend {
   void openUrl(const std::u16string& address) override;
   std::u16string programFolder() override { return folder_; }
   std::u16string userFolder() override { return posixUserFolder(); }
+  bool systemFolder(const std::u16string& folder) override { return posixSystemFolder(folder); }
   bool claimInstance(const std::u16string& key) override;
   void announce(const std::u16string& text) override { announcer_.announce(text); }
   FileSystem& files() override { return files_; }

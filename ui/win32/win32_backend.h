@@ -54,7 +54,7 @@ std::u16string systemMessage(DWORD error);
 
 class Win32Files : public FileSystem {
  public:
-  std::optional<std::string> read(const std::u16string& path, std::size_t maxBytes) override;
+  ReadResult read(const std::u16string& path, std::size_t maxBytes) override;
   IoResult replace(const std::u16string& path, const std::string& bytes) override;
   bool canCreate(const std::u16string& path) override;
 };
@@ -89,6 +89,7 @@ class Win32Backend : public Backend {
   void openUrl(const std::u16string& address) override;
   std::u16string programFolder() override;
   std::u16string userFolder() override;
+  bool systemFolder(const std::u16string& folder) override;
   bool claimInstance(const std::u16string& key) override;
   char16_t pathSeparator() override { return u'\\'; }
   void announce(const std::u16string& text) override;

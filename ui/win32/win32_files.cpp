@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/temp_name.h"
 #include "ui/win32/win32_backend.h"
 
 #include <shlobj.h>
@@ -33,19 +34,21 @@ class OwnedHandle {
 
 IoResult failure(DWORD error) { return {false, systemMessage(error)}; }
 
-// A save that was killed half-way leaves its temporary file behind; the next save clears the
-// ones whose process is gone. Names are "<file>.tmp-<pid>-<n>".
+// A save that was killed half-way leaves its temporary file behind; the next save clears
+// those whose process is gone, and nothing else.
 void removeStaleTemporaries(const std::u16string& path) {
-  const std::u16string prefix = path + u".tmp-";
   const std::u16string folder = path.substr(0, path.find_last_of(u"\\/") + 1);
+  const std::u16string file = path.substr(folder.size());
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(wide(prefix + u"*"), &found);
+  HANDLE search = FindFirstFileW(wide(path + u".tmp-*"), &found);
   if (search == INVALID_HANDLE_VALUE) return;
-  const std::size_t nameAt = prefix.size() - folder.size();
   do {
+    // The wildcard also matches short (8.3) names and any name that starts the same way: only
+    // the exact pattern counts.
     const std::u16string name = fromWide(found.cFileName, wcslen(found.cFileName));
-    const DWORD pid = static_cast<DWORD>(std::wcstoul(reinterpret_cast<const wchar_t*>(name.c_str()) + nameAt, nullptr, 10));
-    HANDLE process = pid ? OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid) : nullptr;
+    const auto pid = temporaryOwner<char16_t>(name, file);
+    if (!pid) continue;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(*pid));
     DWORD exitCode = 0;
     const bool alive = process && GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
     if (process) CloseHandle(process);
@@ -92,20 +95,35 @@ bool putInPlace(const std::u16string& temp, const std::u16string& path, bool exi
 
 }  // namespace
 
-std::optional<std::string> Win32Files::read(const std::u16string& path, std::size_t maxBytes) {
-  OwnedHandle file(CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return std::nullopt;
-  std::string bytes;
-  char chunk[4096];
-  while (bytes.size() < maxBytes) {
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(sizeof(chunk), maxBytes - bytes.size()));
-    DWORD got = 0;
-    if (!ReadFile(file.get(), chunk, want, &got, nullptr)) return std::nullopt;
-    if (got == 0) break;
-    bytes.append(chunk, got);
+ReadResult Win32Files::read(const std::u16string& path, std::size_t maxBytes) {
+  const auto unreadable = [](DWORD error) { return ReadResult{ReadResult::Status::Unreadable, {}, systemMessage(error)}; };
+  const DWORD attributes = GetFileAttributesW(wide(path));
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return {ReadResult::Status::Unreadable, {}, u"It is a folder, not a file."};
+  // Another program may hold the file open without sharing it (an editor saving, a backup or
+  // virus scanner): such a hold is usually over in moments, so it is waited out, up to about
+  // a second, before the user is told.
+  const auto held = [](DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; };
+  for (int attempt = 0;; ++attempt) {
+    OwnedHandle file(CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD error = file.valid() ? ERROR_SUCCESS : GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
+    if (file.valid() && GetFileType(file.get()) != FILE_TYPE_DISK)
+      return {ReadResult::Status::Unreadable, {}, u"It is not a regular file."};
+    ReadResult out{ReadResult::Status::Read, {}, {}};
+    char chunk[4096];
+    while (error == ERROR_SUCCESS && out.bytes.size() < maxBytes) {
+      const DWORD want = static_cast<DWORD>(std::min<std::size_t>(sizeof(chunk), maxBytes - out.bytes.size()));
+      DWORD got = 0;
+      if (!ReadFile(file.get(), chunk, want, &got, nullptr)) error = GetLastError();
+      else if (got == 0) break;
+      else out.bytes.append(chunk, got);
+    }
+    if (error == ERROR_SUCCESS) return out;
+    if (!held(error) || attempt >= 20) return unreadable(error);
+    Sleep(50);
   }
-  return bytes;
 }
 
 IoResult Win32Files::replace(const std::u16string& named, const std::string& bytes) {
@@ -136,7 +154,7 @@ IoResult Win32Files::replace(const std::u16string& named, const std::string& byt
   std::u16string temp;
   HANDLE created = INVALID_HANDLE_VALUE;
   for (unsigned n = 0; n < 100 && created == INVALID_HANDLE_VALUE; ++n) {
-    temp = path + u".tmp-" + ui::fromUtf8(std::to_string(GetCurrentProcessId()) + "-" + std::to_string(n));
+    temp = temporaryName<char16_t>(path, GetCurrentProcessId(), n);
     created = CreateFileW(wide(temp), GENERIC_WRITE, 0, nullptr, CREATE_NEW, newAttributes, nullptr);
     if (created == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return failure(GetLastError());
   }
@@ -160,12 +178,33 @@ IoResult Win32Files::replace(const std::u16string& named, const std::string& byt
 bool Win32Files::canCreate(const std::u16string& path) {
   // Deleted by the system when the handle closes, or when this process dies before that. The
   // name is a save's temporary one all the same, in case a file system ignores the flag.
-  const std::u16string probe = path + u".tmp-" + ui::fromUtf8(std::to_string(GetCurrentProcessId())) + u"-probe";
+  const std::u16string probe = probeName<char16_t>(path, GetCurrentProcessId());
   HANDLE file = CreateFileW(wide(probe), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
   return true;
+}
+
+bool Win32Backend::systemFolder(const std::u16string& folder) {
+  // Program Files in both its kinds, and Windows itself.
+  std::vector<std::u16string> roots;
+  for (const wchar_t* name : {L"ProgramFiles", L"ProgramFiles(x86)", L"ProgramW6432"}) {
+    wchar_t value[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableW(name, value, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) roots.push_back(fromWide(value, n));
+  }
+  wchar_t windows[MAX_PATH];
+  const UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
+  if (n > 0 && n < MAX_PATH) roots.push_back(fromWide(windows, n));
+  for (std::u16string root : roots) {
+    while (!root.empty() && (root.back() == u'\\' || root.back() == u'/')) root.pop_back();
+    if (root.empty() || folder.size() < root.size()) continue;
+    const bool same = CompareStringOrdinal(wide(folder), static_cast<int>(root.size()), wide(root), static_cast<int>(root.size()),
+                                           TRUE) == CSTR_EQUAL;
+    if (same && (folder.size() == root.size() || folder[root.size()] == u'\\' || folder[root.size()] == u'/')) return true;
+  }
+  return false;
 }
 
 }  // namespace ui
