@@ -49,7 +49,9 @@ class QtBackend : public Backend {
   void openUrl(const std::u16string& address) override;
   std::u16string programFolder() override { return folder_; }
   std::u16string userFolder() override { return posixUserFolder(); }
-  bool claimInstance(const std::u16string& key) override;
+  InstanceLock tryLockInstance(const std::u16string& key) override;
+  bool knockInstance(const std::u16string& key, int timeoutMs) override;
+  void pauseMs(int ms) override;
   void reportError(const std::u16string& title, const std::u16string& message) override;
   void announce(const std::u16string& text) override { announcer_.announce(text); }
   FileSystem& files() override { return files_; }
@@ -88,7 +90,7 @@ class QtBackend : public Backend {
   std::vector<QWidget*> windows_;
   std::unique_ptr<StateDump> dump_;
   Announcer announcer_;
-  InstanceLock instance_;
+  InstanceGuard instance_;
 };
 
 }  // namespace ui::qt

@@ -150,9 +150,10 @@ Win32Backend::~Win32Backend() {
   if (comReady_) CoUninitialize();
 }
 
-int Win32Backend::run() {
+int Win32Backend::run(bool untilMessageCloses) {
   MSG msg;
   for (;;) {
+    if (untilMessageCloses && !message_) return 1;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
       // Tab and Shift+Tab between controls, as in a dialog, for every window of ours.

@@ -66,8 +66,9 @@ class Win32Backend : public Backend {
   Win32Backend(const Win32Backend&) = delete;
   Win32Backend& operator=(const Win32Backend&) = delete;
 
-  // Runs the message loop until quit(); returns the process exit code.
-  int run();
+  // Runs the message loop until quit(); returns the process exit code. `untilMessageCloses`:
+  // until the open report window is closed instead (no form is loaded), then returns 1.
+  int run(bool untilMessageCloses = false);
 
   // --- Backend ---------------------------------------------------------------------------
   std::unique_ptr<FormPeer> createPeers(Form& form) override;
@@ -88,7 +89,9 @@ class Win32Backend : public Backend {
   void openUrl(const std::u16string& address) override;
   std::u16string programFolder() override;
   std::u16string userFolder() override;
-  bool claimInstance(const std::u16string& key) override;
+  InstanceLock tryLockInstance(const std::u16string& key) override;
+  bool knockInstance(const std::u16string& key, int timeoutMs) override;
+  void pauseMs(int ms) override;
   char16_t pathSeparator() override { return u'\\'; }
   void reportError(const std::u16string& title, const std::u16string& message) override;
   void announce(const std::u16string& text) override;
