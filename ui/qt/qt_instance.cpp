@@ -38,9 +38,11 @@ std::string homeFolder() {
 }
 
 // Fills in a socket address: a path, or an abstract name (a leading '\0', no file at all).
+// 0 when it does not fit.
 socklen_t addressOf(const std::string& name, sockaddr_un& address) {
   address = {};
   address.sun_family = AF_UNIX;
+  if (name.size() >= sizeof address.sun_path) return 0;
   std::memcpy(address.sun_path, name.data(), name.size());
   return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size() + (name[0] == '\0' ? 0 : 1));
 }
@@ -140,7 +142,7 @@ bool InstanceGuard::knock(const std::string& tag, int timeoutMs) {
   const socklen_t size = addressOf(address_, address);
   // Non-blocking throughout: a stopped holder never accepts, and once its backlog is full a
   // blocking connect would wait for good.
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  const int fd = size ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0) : -1;
   if (fd < 0) return false;
   bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), size) == 0;
   if (!connected && errno == EINPROGRESS && waitFor(fd, POLLOUT, until)) {
@@ -159,7 +161,7 @@ bool InstanceGuard::knock(const std::string& tag, int timeoutMs) {
 void InstanceGuard::listen() {
   sockaddr_un address;
   const socklen_t size = addressOf(address_, address);
-  listenFd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  listenFd_ = size ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0) : -1;
   // A copy that crashed left its socket file behind; the lock says no one is there.
   if (address_[0] != '\0') ::unlink(address_.c_str());
   if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(listenFd_, 4) != 0) {
