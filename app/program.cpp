@@ -2,6 +2,7 @@
 
 #include "alarmfile/alarm_home.h"
 #include "app/alarm_form.h"
+#include "dialogs/message.h"
 
 namespace tollora {
 
@@ -12,11 +13,24 @@ StartOptions ParseCommandLine(const std::vector<std::u16string>& args) {
   return options;
 }
 
-bool start(const StartOptions& options) {
+Started start(const StartOptions& options) {
   auto& app = ui::app();
   // Decided once, before anything is loaded: one alarm file, one running copy.
   const std::u16string alarmFile = ChooseAlarmFilePath(app.backend());
-  if (!app.backend().claimInstance(alarmFile)) return false;
+  switch (app.claimInstance(alarmFile)) {
+    case ui::App::Claim::Claimed:
+      break;
+    case ui::App::Claim::Forwarded:
+      return Started::Forwarded;
+    case ui::App::Claim::NoAnswer:
+      ReportProblem(u"Tollora is already running for this alarm file but does not respond:\r\n" + alarmFile +
+                    u"\r\n\r\nEnd that copy, then start Tollora again.");
+      return Started::Refused;
+    case ui::App::Claim::NoLock:
+      ReportProblem(u"Tollora cannot make sure that it is the only copy running for this alarm file:\r\n" + alarmFile +
+                    u"\r\n\r\nIt has not started, so that two copies never change one alarm.");
+      return Started::Refused;
+  }
   app.onAnotherStart = [] {
     // Started again: the running copy comes forward, out of the notification area, just as
     // a left click on its icon brings it back.
@@ -26,7 +40,7 @@ bool start(const StartOptions& options) {
   main.AlarmFilePath = alarmFile;
   main.StartInTray = options.tray;
   main.Load();  // Form_Load shows the window itself, or leaves it in the notification area
-  return true;
+  return Started::Running;
 }
 
 }  // namespace tollora

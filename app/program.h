@@ -13,9 +13,17 @@ struct StartOptions {
 // is ignored.
 StartOptions ParseCommandLine(const std::vector<std::u16string>& args);
 
+enum class Started {
+  Running,    // the main window is loaded: run the event loop
+  Forwarded,  // a copy with the same alarm file runs and has come forward: end now, status 0
+  // A copy with the same alarm file runs but did not answer, or the one-copy lock could not
+  // be had: the message saying so is the only window; run the event loop until it is closed,
+  // then end with a non-zero status. Nothing was read or written.
+  Refused,
+};
+
 // Decides where the alarm lives, makes sure this is the only Tollora with that alarm file,
-// and opens the main window. False: a copy with the same alarm file already runs and has
-// been brought forward; this process should end now, having read and written nothing.
-bool start(const StartOptions& options = {});
+// and opens the main window.
+Started start(const StartOptions& options = {});
 
 }  // namespace tollora

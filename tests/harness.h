@@ -18,7 +18,7 @@ class Harness {
 
   void start();  // Form_Load of the main window, as at program start
   // The program's own start: where the alarm lives, one copy per alarm file, --tray.
-  bool startProgram(const StartOptions& options = {}) { return tollora::start(options); }
+  bool startProgram(const StartOptions& options = {}) { return tollora::start(options) == Started::Running; }
   Alarm& main() { return ui::form<Alarm>(); }
 
   // The user's actions.

@@ -180,15 +180,63 @@ TEST(PosixFiles, OneFileGivesOneCanonicalPathHoweverItIsReached) {
   EXPECT_EQ(ui::posixCanonicalPath("/no-such-folder/alarm.ini"), "/no-such-folder/alarm.ini");
 }
 
+// Whatever the copy that holds the alarm file does, a start settles within five seconds: it
+// runs, it hands over to that copy, or it tells the user why it cannot run.
+TEST(OneCopy, EveryStartSettlesWithinFiveSecondsWithAClearResult) {
+  using Claim = ui::App::Claim;
+  using Lock = ui::Backend::InstanceLock;
+  constexpr auto never = ui::HeadlessBackend::kNever;
+  struct Case {
+    const char* what;
+    std::optional<ui::HeadlessBackend::OtherCopy> holder;
+    Lock freeLock;
+    Claim result;
+  } cases[] = {
+      {"no other copy", std::nullopt, Lock::Held, Claim::Claimed},
+      {"a holder that answers", {{0, never}}, Lock::Held, Claim::Forwarded},
+      {"a holder that answers after a while", {{2500, never}}, Lock::Held, Claim::Forwarded},
+      {"a stopped or hung holder", {{never, never}}, Lock::Held, Claim::NoAnswer},
+      {"a holder that answers too late", {{6000, never}}, Lock::Held, Claim::NoAnswer},
+      {"a holder on its way out", {{never, 1500}}, Lock::Held, Claim::Claimed},
+      {"no private place for the lock", std::nullopt, Lock::Unavailable, Claim::NoLock},
+      {"a platform without locks", std::nullopt, Lock::Unsupported, Claim::Claimed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ui::HeadlessBackend backend;
+    ui::App app(backend);
+    if (c.holder) backend.otherCopies[u"/a/alarm.ini"] = *c.holder;
+    backend.freeLock = c.freeLock;
+    EXPECT_EQ(app.claimInstance(u"/a/alarm.ini"), c.result);
+    EXPECT_LE(backend.monotonicMs(), 5000) << "settled late";
+    EXPECT_EQ(backend.claimedKeys.size(), c.result == Claim::Claimed && c.freeLock == Lock::Held ? 1u : 0u);
+    EXPECT_EQ(backend.forwardedKeys.size(), c.result == Claim::Forwarded ? 1u : 0u);
+  }
+}
+
 TEST(OneCopy, AStartWhileACopyRunsWithTheSameAlarmBringsItForwardAndTouchesNothing) {
   Harness h;
   Disk disk;
   h.backend.fileSystem = &disk;
   h.writeIni("[ALARM]\r\nTime=theirs\r\nTimeBAK=\r\n");
-  h.backend.otherCopies.insert(pathText(h.iniPath()));
-  EXPECT_FALSE(h.startProgram());
+  h.backend.otherCopies[pathText(h.iniPath())] = {};
+  EXPECT_EQ(tollora::start(), Started::Forwarded);
   EXPECT_EQ(h.backend.forwardedKeys, std::vector<std::u16string>{pathText(h.iniPath())});
-  EXPECT_EQ(h.app.formsCount(), 0) << "no window";
+  EXPECT_EQ(h.message(), u"");
+
+  // A copy that does not answer, or no lock to be had: the user is told, naming the file.
+  h.backend.otherCopies[pathText(h.iniPath())] = {ui::HeadlessBackend::kNever};
+  EXPECT_EQ(tollora::start(), Started::Refused);
+  EXPECT_NE(h.message().find(u"does not respond"), std::u16string::npos);
+  EXPECT_NE(h.message().find(pathText(h.iniPath())), std::u16string::npos);
+  h.backend.otherCopies.clear();
+  h.backend.freeLock = ui::Backend::InstanceLock::Unavailable;
+  EXPECT_EQ(tollora::start(), Started::Refused);
+  EXPECT_NE(h.message().find(u"only copy"), std::u16string::npos);
+  EXPECT_NE(h.message().find(pathText(h.iniPath())), std::u16string::npos);
+
+  EXPECT_EQ(h.app.formsCount(), 1) << "the message is the only window";
+  EXPECT_EQ(h.app.loadedInstance<Alarm>(), nullptr);
   EXPECT_TRUE(h.backend.trayCalls.empty()) << "no second icon";
   EXPECT_EQ(disk.reads, 0);
   EXPECT_EQ(disk.saves, 0);
@@ -197,7 +245,7 @@ TEST(OneCopy, AStartWhileACopyRunsWithTheSameAlarmBringsItForwardAndTouchesNothi
 
 TEST(OneCopy, ACopyWithAnotherAlarmFileRunsSideBySide) {
   Harness h;
-  h.backend.otherCopies.insert(u"/some/other/portable/folder/alarm.ini");
+  h.backend.otherCopies[u"/some/other/portable/folder/alarm.ini"] = {};
   ASSERT_TRUE(h.startProgram());
   EXPECT_TRUE(h.main().visible());
   EXPECT_EQ(h.backend.claimedKeys, std::vector<std::u16string>{h.main().AlarmFilePath});

@@ -458,6 +458,29 @@ bool App::wallClockJumped() {
   return jumped;
 }
 
+App::Claim App::claimInstance(const std::u16string& key) {
+  const std::int64_t until = backend_.monotonicMs() + kClaimWithinMs;
+  for (;;) {
+    switch (backend_.tryLockInstance(key)) {
+      case Backend::InstanceLock::Held:
+      case Backend::InstanceLock::Unsupported:
+        return Claim::Claimed;
+      case Backend::InstanceLock::Unavailable:
+        return Claim::NoLock;
+      case Backend::InstanceLock::Busy:
+        break;
+    }
+    // A holder may have taken the lock a moment ago and not listen yet, or be on its way out
+    // (its lock is free on the next round): so knock, and try again, until the deadline.
+    std::int64_t left = until - backend_.monotonicMs();
+    if (left <= 0) return Claim::NoAnswer;
+    if (backend_.knockInstance(key, static_cast<int>(std::min<std::int64_t>(left, kKnockMs)))) return Claim::Forwarded;
+    left = until - backend_.monotonicMs();
+    if (left <= 0) return Claim::NoAnswer;
+    backend_.pauseMs(static_cast<int>(std::min<std::int64_t>(left, kRetryMs)));
+  }
+}
+
 void App::anotherStart() {
   if (onAnotherStart) deliver(onAnotherStart);
 }

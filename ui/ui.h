@@ -562,15 +562,25 @@ class Backend {
     return false;
   }
 
-  // One running copy per key (the alarm file's path). True: this process now holds the key,
-  // and a later start with the same key reaches it through App::anotherStart. False: a copy
-  // that holds the key runs and has been asked to come forward; this process should end
-  // without touching anything. A copy that died holds nothing. Backends that cannot tell
-  // return true.
-  virtual bool claimInstance(const std::u16string& key) {
+  // One running copy per key (the alarm file's path): the means only. App::claimInstance
+  // decides, with these, whether this process may run. tryLockInstance takes the key when no
+  // live copy holds it (a copy that died holds nothing) and, when Held, makes this process
+  // reachable: a later start's knock arrives as App::anotherStart. Busy: a live copy holds it.
+  // Unavailable: the key can be neither taken nor tested here (no private place for the lock,
+  // a name taken by something else). Unsupported: the backend keeps no such lock.
+  enum class InstanceLock { Held, Busy, Unavailable, Unsupported };
+  virtual InstanceLock tryLockInstance(const std::u16string& key) {
     (void)key;
-    return true;
+    return InstanceLock::Unsupported;
   }
+  // Asks the copy that holds `key` to come forward; true once it has said it will. Gives up
+  // after `timeoutMs`, however the holder behaves (stopped, hung, gone).
+  virtual bool knockInstance(const std::u16string& key, int timeoutMs) {
+    (void)key, (void)timeoutMs;
+    return false;
+  }
+  // Waits, doing nothing, before the next try (before any window is loaded).
+  virtual void pauseMs(int ms) = 0;
   virtual char16_t pathSeparator() { return u'/'; }
 
   // Has a screen reader speak `text` once, whether or not the program's window is in front.
@@ -627,6 +637,17 @@ class App {
   // The layer also calls it itself when a timer finds the wall clock jumped unannounced.
   void timeChanged();
   static constexpr std::int64_t kClockJumpMs = 2000;  // see wallClockJumped
+  // One running copy per key, decided before any window loads. Claimed: this process holds
+  // the key. Forwarded: the copy that holds it has come forward; end without touching
+  // anything. NoAnswer: a copy holds it but did not answer in time (stopped, hung, or a
+  // squatter). NoLock: the key could not be taken or tested. Settles within kClaimWithinMs
+  // plus one knock's wait.
+  enum class Claim { Claimed, Forwarded, NoAnswer, NoLock };
+  Claim claimInstance(const std::u16string& key);
+  static constexpr int kClaimWithinMs = 4000;
+  static constexpr int kKnockMs = 1000;  // one knock's wait for the answer
+  static constexpr int kRetryMs = 50;
+
   // Backend: the program was started again with the key this copy holds (claimInstance).
   void anotherStart();
   std::function<void()> onAnotherStart;

@@ -462,8 +462,27 @@ HWND startedMain(Program& program, const std::wstring& folder) {
   return main;
 }
 
-// Starting more than once: one copy per alarm file, another folder beside it, --tray, and a
-// killed copy that must not block the next start.
+// The message window of process `pid`, if it shows one.
+HWND messageOf(DWORD pid) {
+  struct Query {
+    DWORD pid;
+    HWND found;
+  } query{pid, nullptr};
+  EnumWindows(
+      [](HWND w, LPARAM p) -> BOOL {
+        auto& q = *reinterpret_cast<Query*>(p);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner != q.pid || classOf(w) != L"TolloraForm" || textOf(w) != L"Tollora" || !IsWindowVisible(w)) return TRUE;
+        q.found = w;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+// Starting more than once: one copy per alarm file, another folder beside it, --tray, a
+// killed copy that must not block the next start, and a hung one that makes it fail aloud.
 void startingAgain(const std::wstring& folder) {
   Program first;
   HWND main = startedMain(first, folder);
@@ -506,6 +525,20 @@ void startingAgain(const std::wstring& folder) {
   check(fourth.start(folder) && fourth.exited(10000) && fourth.exitCode() == 0, "the next start reaches it and ends");
   fourth.close();
   check(waitFor([&] { return shown(main); }), "bringing it out of the tray");
+
+  // Hung (its thread suspended): a later start says so within a few seconds, and fails once
+  // the message is closed.
+  SuspendThread(third.process.hThread);
+  Program fifth;
+  HWND message = nullptr;
+  check(fifth.start(folder) && waitFor([&] { return (message = messageOf(fifth.process.dwProcessId)) != nullptr; }, 10000),
+        "a start beside a hung copy says so");
+  check(child(message, L"Edit", L"does not respond", true) != nullptr, "that it does not respond");
+  check(mainOf(fifth.process.dwProcessId) == nullptr && !fifth.exited(0), "with no window of its own, until it is closed");
+  click(message, L"OK");
+  check(fifth.exited(kLimitMs) && fifth.exitCode() == 1, "then ends with a failure", std::to_string(fifth.exitCode()));
+  fifth.close();
+  ResumeThread(third.process.hThread);
   PostMessageW(main, WM_CLOSE, 0, 0);
   check(third.exited(kLimitMs), "it closes");
   third.close();
@@ -612,11 +645,11 @@ int heldAtStart(const std::wstring& folder) {
       CloseHandle(held);
       check(waitFor([&] { return (main = mainOf(program.process.dwProcessId)) && child(main, L"Edit", L"held"); }),
             "a brief hold is waited out: the alarm loads");
-      check(!FindWindowW(L"#32770", L"Tollora"), "and nothing is reported");
+      check(!FindWindowW(L"TolloraForm", L"Tollora"), "and nothing is reported");
     } else {
       HWND warning = nullptr;
-      check(waitFor([&] { return (warning = FindWindowW(L"#32770", L"Tollora")) != nullptr; }) &&
-                waitFor([&] { return child(warning, L"Static", L"could not be read", true) != nullptr; }),
+      check(waitFor([&] { return (warning = FindWindowW(L"TolloraForm", L"Tollora")) != nullptr; }) &&
+                waitFor([&] { return child(warning, L"Edit", L"could not be read", true) != nullptr; }),
             "a lasting hold is reported: the saved alarm could not be read");
       if (warning) click(warning, L"OK");
       CloseHandle(held);

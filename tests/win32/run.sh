@@ -44,7 +44,7 @@ else
 fi
 exe=$build/tollora.exe
 imports=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print tolower($3)}' | sort | tr '\n' ' ')
-foreign=$(echo "$imports" | tr ' ' '\n' | grep -v -x -E 'kernel32.dll|user32.dll|gdi32.dll|comctl32.dll|uxtheme.dll|winmm.dll|ole32.dll|shell32.dll|msvcrt.dll|' || true)
+foreign=$(echo "$imports" | tr ' ' '\n' | grep -v -x -E 'kernel32.dll|advapi32.dll|user32.dll|gdi32.dll|comctl32.dll|uxtheme.dll|winmm.dll|ole32.dll|shell32.dll|msvcrt.dll|' || true)
 [ -z "$foreign" ] && pass "tollora.exe imports only Windows' own DLLs ($imports)" || fail "foreign DLL imports: $foreign"
 zip=$build/tollora-1.1.0-windows-x64.zip
 listing=$(unzip -Z1 "$zip" 2>/dev/null | sort | tr '\n' ' ')

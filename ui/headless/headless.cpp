@@ -93,12 +93,25 @@ std::unique_ptr<FormPeer> HeadlessBackend::createPeers(Form& form) {
   return std::make_unique<HeadlessFormPeer>(h, destroyedWindows);
 }
 
-bool HeadlessBackend::claimInstance(const std::u16string& key) {
-  if (otherCopies.contains(key)) {
-    forwardedKeys.push_back(key);
+Backend::InstanceLock HeadlessBackend::tryLockInstance(const std::u16string& key) {
+  const auto other = otherCopies.find(key);
+  if (other != otherCopies.end() && monotonicMs_ < other->second.endsAtMs) return InstanceLock::Busy;
+  if (freeLock == InstanceLock::Held) claimedKeys.push_back(key);
+  return freeLock;
+}
+
+// A holder that does not answer keeps the knock waiting for its whole time.
+bool HeadlessBackend::knockInstance(const std::u16string& key, int timeoutMs) {
+  ++knocks;
+  const auto other = otherCopies.find(key);
+  if (other == otherCopies.end()) return false;
+  const std::int64_t answers = std::max(other->second.answersFromMs, monotonicMs_);
+  if (answers >= other->second.endsAtMs || answers > monotonicMs_ + timeoutMs) {
+    advance(timeoutMs);
     return false;
   }
-  claimedKeys.push_back(key);
+  advance(answers - monotonicMs_);
+  forwardedKeys.push_back(key);
   return true;
 }
 

@@ -3,6 +3,7 @@
 // wall clock without ticks, as a clock change or a sleep does.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <map>
 #include <set>
@@ -74,9 +75,20 @@ class HeadlessBackend : public Backend {
   void setTrayAvailable(bool available);
 
   // --- other copies of the program -------------------------------------------------------
-  std::set<std::u16string> otherCopies;       // keys held by copies running elsewhere
+  // A copy running elsewhere with a key: from which moment of the virtual monotonic clock it
+  // answers a knock (kNever: stopped or hung), and from which it has ended (its lock free).
+  static constexpr std::int64_t kNever = INT64_MAX;
+  struct OtherCopy {
+    std::int64_t answersFromMs = 0;
+    std::int64_t endsAtMs = kNever;
+  };
+  std::map<std::u16string, OtherCopy> otherCopies;
+  // What the platform's lock gives for a key no other copy holds: Held, or Unavailable /
+  // Unsupported for a platform without a private place or without locks.
+  InstanceLock freeLock = InstanceLock::Held;
   std::vector<std::u16string> claimedKeys;    // keys this copy took
   std::vector<std::u16string> forwardedKeys;  // keys whose holder was asked to come forward
+  int knocks = 0;
   // A later start of the program with `key`: reaches this copy when it holds the key, as the
   // platform's message would. Returns whether it did.
   bool startAgain(const std::u16string& key);
@@ -134,7 +146,9 @@ class HeadlessBackend : public Backend {
   std::u16string programFolder() override { return folder; }
   std::u16string userFolder() override { return settingsFolder; }
   bool systemFolder(const std::u16string&) override { return programInSystemFolder; }
-  bool claimInstance(const std::u16string& key) override;
+  InstanceLock tryLockInstance(const std::u16string& key) override;
+  bool knockInstance(const std::u16string& key, int timeoutMs) override;
+  void pauseMs(int ms) override { advance(ms); }
   void announce(const std::u16string& text) override { announcements.push_back(text); }
   FileSystem& files() override { return fileSystem ? *fileSystem : posixFiles_; }
   std::optional<std::string> toCodePage(const std::u16string& text) override;

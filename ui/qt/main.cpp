@@ -27,7 +27,14 @@ int main(int argc, char** argv) {
   if (fontconfigSetUp.joinable()) fontconfigSetUp.join();
   std::vector<std::u16string> args;
   for (const QString& arg : QCoreApplication::arguments().mid(1)) args.push_back(ui::qt::fromQString(arg));
-  // Another copy runs with the same alarm file: it has come forward, and this one ends.
-  if (!tollora::start(tollora::ParseCommandLine(args))) return 0;
-  return QApplication::exec();
+  switch (tollora::start(tollora::ParseCommandLine(args))) {
+    case tollora::Started::Running:
+      return QApplication::exec();
+    case tollora::Started::Forwarded:  // the copy that runs with this alarm file has come forward
+      return 0;
+    case tollora::Started::Refused:  // the message saying why is the only window
+      QApplication::exec();
+      return 1;
+  }
+  return 1;
 }

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -174,9 +175,15 @@ RegionalSettings QtBackend::regional() {
   return rs;
 }
 
-bool QtBackend::claimInstance(const std::u16string& key) {
-  return instance_.claim(instanceTag(posixCanonicalPath(toUtf8(key))), [] { app().anotherStart(); });
+Backend::InstanceLock QtBackend::tryLockInstance(const std::u16string& key) {
+  return instance_.tryLock(instanceTag(posixCanonicalPath(toUtf8(key))), [] { app().anotherStart(); });
 }
+
+bool QtBackend::knockInstance(const std::u16string& key, int timeoutMs) {
+  return instance_.knock(instanceTag(posixCanonicalPath(toUtf8(key))), timeoutMs);
+}
+
+void QtBackend::pauseMs(int ms) { QThread::msleep(static_cast<unsigned long>(ms)); }
 
 QString QtBackend::soundFile(const std::u16string& path) const {
   const QFileInfo asked(toQString(path));

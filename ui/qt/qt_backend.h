@@ -50,7 +50,9 @@ class QtBackend : public Backend {
   std::u16string programFolder() override { return folder_; }
   std::u16string userFolder() override { return posixUserFolder(); }
   bool systemFolder(const std::u16string& folder) override { return posixSystemFolder(folder); }
-  bool claimInstance(const std::u16string& key) override;
+  InstanceLock tryLockInstance(const std::u16string& key) override;
+  bool knockInstance(const std::u16string& key, int timeoutMs) override;
+  void pauseMs(int ms) override;
   void announce(const std::u16string& text) override { announcer_.announce(text); }
   FileSystem& files() override { return files_; }
 
@@ -90,7 +92,7 @@ class QtBackend : public Backend {
   std::vector<QWidget*> windows_;
   std::unique_ptr<StateDump> dump_;
   Announcer announcer_;
-  InstanceLock instance_;
+  InstanceGuard instance_;
 };
 
 }  // namespace ui::qt

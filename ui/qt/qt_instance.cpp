@@ -2,19 +2,21 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QSocketNotifier>
-#include <chrono>
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
 namespace ui::qt {
 
@@ -22,123 +24,164 @@ namespace {
 
 constexpr char kKnock[] = "show\n";
 constexpr char kAnswer[] = "ok\n";
-// The running copy may have taken the lock a moment ago and not be listening yet.
-constexpr auto kReachWithin = std::chrono::seconds(5);
 
-// A folder of this user's that no one else can put things into.
+// A folder of this user's that no one else can put things into (not a link to one).
 bool privateFolder(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
 }
 
-bool addressOf(const std::string& path, sockaddr_un& address) {
-  address = {};
-  address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof(address.sun_path)) return false;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  return true;
+std::string homeFolder() {
+  if (const char* h = std::getenv("HOME"); h && h[0] == '/') return h;
+  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/') return pw->pw_dir;
+  return {};
 }
 
-bool waitFor(int fd, short events, int ms) {
+// Fills in a socket address: a path, or an abstract name (a leading '\0', no file at all).
+// 0 when it does not fit.
+socklen_t addressOf(const std::string& name, sockaddr_un& address) {
+  address = {};
+  address.sun_family = AF_UNIX;
+  if (name.size() >= sizeof address.sun_path) return 0;
+  std::memcpy(address.sun_path, name.data(), name.size());
+  return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size() + (name[0] == '\0' ? 0 : 1));
+}
+
+long long nowMs() {
+  timespec t{};
+  ::clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec * 1000LL + t.tv_nsec / 1000000;
+}
+
+bool waitFor(int fd, short events, long long untilMs) {
   pollfd p{fd, events, 0};
   int n;
-  while ((n = ::poll(&p, 1, ms)) < 0 && errno == EINTR) {}
+  while ((n = ::poll(&p, 1, static_cast<int>(std::max(0LL, untilMs - nowMs())))) < 0 && errno == EINTR) {}
   return n == 1 && (p.revents & events);
 }
 
-// Knocks once at the running copy's socket; true when it answered.
-bool knock(const std::string& path) {
-  sockaddr_un address;
-  if (!addressOf(path, address)) return false;
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  char reply[8] = {};
-  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                  ::send(fd, kKnock, sizeof kKnock - 1, MSG_NOSIGNAL) == sizeof kKnock - 1 && waitFor(fd, POLLIN, 2000) &&
-                  ::recv(fd, reply, sizeof reply - 1, 0) > 0 && std::strcmp(reply, kAnswer) == 0;
-  ::close(fd);
-  return ok;
+// Whether the other end of a connected socket runs as this user. An abstract socket has no
+// permissions: anyone could bind the name or knock.
+bool sameUser(int fd) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::getuid();
 }
 
 }  // namespace
 
 std::string runtimeFolder() {
   if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && run[0] == '/' && privateFolder(run)) return run;
-  // No session runtime folder (a bare X session, a cron job): a private one in /tmp. If
-  // someone else made it first, it is not used.
-  const std::string fallback = "/tmp/tollora-" + std::to_string(::getuid());
-  ::mkdir(fallback.c_str(), 0700);
-  return privateFolder(fallback) ? fallback : std::string();
+  // No session runtime folder (a bare X session, a cron job): a private one in /tmp, unless
+  // someone else made that name first; then one in the user's cache folder.
+  const std::string temporary = "/tmp/tollora-" + std::to_string(::getuid());
+  ::mkdir(temporary.c_str(), 0700);
+  if (privateFolder(temporary)) return temporary;
+  std::string cache;
+  if (const char* c = std::getenv("XDG_CACHE_HOME"); c && c[0] == '/') cache = c;
+  else if (const std::string home = homeFolder(); !home.empty()) cache = home + "/.cache";
+  if (cache.empty()) return {};
+  ::mkdir(cache.c_str(), 0700);
+  const std::string own = cache + "/tollora";
+  ::mkdir(own.c_str(), 0700);
+  return privateFolder(own) ? own : std::string();
 }
 
-InstanceLock::InstanceLock() = default;
+InstanceGuard::InstanceGuard() = default;
 
-InstanceLock::~InstanceLock() {
+InstanceGuard::~InstanceGuard() {
   notifier_.reset();
   if (listenFd_ >= 0) {
     ::close(listenFd_);
-    ::unlink(socketPath_.c_str());  // still ours: we hold the lock
+    if (address_[0] != '\0') ::unlink(address_.c_str());  // still ours: we hold the lock
   }
   if (lockFd_ >= 0) ::close(lockFd_);
 }
 
-bool InstanceLock::claim(const std::string& tag, std::function<void()> anotherStart) {
+bool InstanceGuard::place(const std::string& tag) {
+  if (tag == tag_) return !lockPath_.empty();
+  tag_ = tag;
   const std::string folder = runtimeFolder();
-  if (folder.empty()) return true;
-  const std::string base = folder + "/tollora-" + tag;
-  socketPath_ = base + ".socket";
-
-  // Close-on-exec: a program started from here (the browser, from About) must not carry the
-  // lock on after this copy has ended.
-  lockFd_ = ::open((base + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (lockFd_ < 0) return true;
-  // The lock file is never removed: a copy that removed it on its way out could leave the
-  // next two starts each holding a lock on a different file.
-  const auto until = std::chrono::steady_clock::now() + kReachWithin;
-  do {
-    if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) return listen(std::move(anotherStart));
-    if (errno != EWOULDBLOCK && errno != EINTR) break;  // no locks here: run unguarded
-    if (knock(socketPath_)) {
-      ::close(lockFd_);
-      lockFd_ = -1;
-      return false;
-    }
-    // Not listening yet, or on its way out: then the lock is free on the next round.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  } while (std::chrono::steady_clock::now() < until);
-  ::close(lockFd_);
-  lockFd_ = -1;
-  if (std::chrono::steady_clock::now() < until) return true;
-  std::fprintf(stderr, "tollora: a copy with this alarm file runs but does not answer\n");
-  return false;
-}
-
-bool InstanceLock::listen(std::function<void()> anotherStart) {
-  anotherStart_ = std::move(anotherStart);
-  sockaddr_un address;
-  listenFd_ = addressOf(socketPath_, address) ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0) : -1;
-  // A copy that crashed left its socket file behind; the lock says no one is there.
-  ::unlink(socketPath_.c_str());
-  if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listenFd_, 4) != 0) {
-    std::fprintf(stderr, "tollora: later starts cannot reach this copy: %s\n", std::strerror(errno));
-    if (listenFd_ >= 0) ::close(listenFd_);
-    listenFd_ = -1;
-    return true;
+  if (folder.empty()) {
+    std::fprintf(stderr, "tollora: no private folder for the one-copy lock (XDG_RUNTIME_DIR, /tmp, ~/.cache)\n");
+    return false;
   }
-  notifier_ = std::make_unique<QSocketNotifier>(listenFd_, QSocketNotifier::Read);
-  QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { answer(); });
+  lockPath_ = folder + "/tollora-" + tag + ".lock";
+  address_ = folder + "/tollora-" + tag + ".socket";
+  // Too long for a socket's path: a name in the abstract namespace instead, the user's own by
+  // its uid and by the peer checks on both ends.
+  if (address_.size() >= sizeof(sockaddr_un::sun_path))
+    address_ = std::string(1, '\0') + "tollora-" + std::to_string(::getuid()) + "-" + tag;
   return true;
 }
 
-void InstanceLock::answer() {
+Backend::InstanceLock InstanceGuard::tryLock(const std::string& tag, std::function<void()> anotherStart) {
+  if (!place(tag)) return Backend::InstanceLock::Unavailable;
+  // Close-on-exec: a program started from here (the browser, from About) must not carry the
+  // lock on after this copy has ended. The lock file is never removed: a copy that removed it
+  // on its way out could leave the next two starts each holding a lock on a different file.
+  if (lockFd_ < 0) lockFd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (lockFd_ < 0) {
+    std::fprintf(stderr, "tollora: %s: %s\n", lockPath_.c_str(), std::strerror(errno));
+    return Backend::InstanceLock::Unavailable;
+  }
+  if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) {
+    anotherStart_ = std::move(anotherStart);
+    listen();
+    return Backend::InstanceLock::Held;
+  }
+  if (errno == EWOULDBLOCK || errno == EINTR) return Backend::InstanceLock::Busy;
+  std::fprintf(stderr, "tollora: cannot lock %s: %s\n", lockPath_.c_str(), std::strerror(errno));
+  return Backend::InstanceLock::Unavailable;
+}
+
+bool InstanceGuard::knock(const std::string& tag, int timeoutMs) {
+  if (!place(tag)) return false;
+  const long long until = nowMs() + timeoutMs;
+  sockaddr_un address;
+  const socklen_t size = addressOf(address_, address);
+  // Non-blocking throughout: a stopped holder never accepts, and once its backlog is full a
+  // blocking connect would wait for good.
+  const int fd = size ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0) : -1;
+  if (fd < 0) return false;
+  bool connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), size) == 0;
+  if (!connected && errno == EINPROGRESS && waitFor(fd, POLLOUT, until)) {
+    int error = 0;
+    socklen_t length = sizeof error;
+    connected = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+  }
+  char reply[8] = {};
+  const bool ok = connected && sameUser(fd) &&
+                  ::send(fd, kKnock, sizeof kKnock - 1, MSG_NOSIGNAL) == sizeof kKnock - 1 && waitFor(fd, POLLIN, until) &&
+                  ::recv(fd, reply, sizeof reply - 1, 0) > 0 && std::strcmp(reply, kAnswer) == 0;
+  ::close(fd);
+  return ok;
+}
+
+void InstanceGuard::listen() {
+  sockaddr_un address;
+  const socklen_t size = addressOf(address_, address);
+  listenFd_ = size ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0) : -1;
+  // A copy that crashed left its socket file behind; the lock says no one is there.
+  if (address_[0] != '\0') ::unlink(address_.c_str());
+  if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(listenFd_, 4) != 0) {
+    std::fprintf(stderr, "tollora: later starts cannot reach this copy: %s\n", std::strerror(errno));
+    if (listenFd_ >= 0) ::close(listenFd_);
+    listenFd_ = -1;
+    return;
+  }
+  notifier_ = std::make_unique<QSocketNotifier>(listenFd_, QSocketNotifier::Read);
+  QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { answer(); });
+}
+
+void InstanceGuard::answer() {
   const int caller = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
   if (caller < 0) return;
-  // Only the same user can reach the socket (its folder is private). A caller gets a short
-  // wait for its knock, so a stuck one cannot hold up the clock.
+  // Only this user's starts are heard. A caller gets a short wait for its knock, so a stuck
+  // one cannot hold up the clock.
   char knocked[8] = {};
-  const bool asked = waitFor(caller, POLLIN, 500) && ::recv(caller, knocked, sizeof knocked - 1, 0) > 0 &&
-                     std::strcmp(knocked, kKnock) == 0;
+  const bool asked = sameUser(caller) && waitFor(caller, POLLIN, nowMs() + 500) &&
+                     ::recv(caller, knocked, sizeof knocked - 1, 0) > 0 && std::strcmp(knocked, kKnock) == 0;
   if (asked) ::send(caller, kAnswer, sizeof kAnswer - 1, MSG_NOSIGNAL);
   ::close(caller);
   if (asked) anotherStart_();

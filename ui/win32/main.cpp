@@ -15,8 +15,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
       for (int i = 1; i < argc; ++i) args.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
       LocalFree(argv);
     }
-    // Another copy runs with the same alarm file: it has come forward, and this one ends.
-    if (tollora::start(tollora::ParseCommandLine(args))) exitCode = backend.run();
+    switch (tollora::start(tollora::ParseCommandLine(args))) {
+      case tollora::Started::Running:
+        exitCode = backend.run();
+        break;
+      case tollora::Started::Forwarded:  // the copy that runs with this alarm file has come forward
+        break;
+      case tollora::Started::Refused:  // the message saying why is the only window
+        backend.run();
+        exitCode = 1;
+        break;
+    }
   }
   return exitCode;
 }

@@ -90,7 +90,9 @@ class Win32Backend : public Backend {
   std::u16string programFolder() override;
   std::u16string userFolder() override;
   bool systemFolder(const std::u16string& folder) override;
-  bool claimInstance(const std::u16string& key) override;
+  InstanceLock tryLockInstance(const std::u16string& key) override;
+  bool knockInstance(const std::u16string& key, int timeoutMs) override;
+  void pauseMs(int ms) override;
   char16_t pathSeparator() override { return u'\\'; }
   void announce(const std::u16string& text) override;
   FileSystem& files() override { return files_; }

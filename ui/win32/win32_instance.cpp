@@ -18,8 +18,6 @@ constexpr wchar_t kKnockClass[] = L"TolloraInstance";
 // FOLDERID_LocalAppData, spelt out: taking it from libuuid links in that library's whole
 // table of GUIDs, some 40 KB.
 constexpr GUID kLocalAppData = {0xF1B32785, 0x6FBA, 0x4FCF, {0x9D, 0x55, 0x7B, 0x8E, 0x7F, 0x15, 0x70, 0x91}};
-// The running copy may have made its mutex a moment ago and have no window yet.
-constexpr ULONGLONG kReachWithinMs = 5000;
 
 UINT knockMessage() {
   static const UINT message = RegisterWindowMessageW(L"Tollora.AnotherStart");
@@ -69,41 +67,74 @@ std::string utf8(const std::wstring& s) {
   return out;
 }
 
+// The TOKEN_USER of a process (closed afterwards when `close`); empty when it cannot be read.
+std::vector<BYTE> tokenUser(HANDLE process, bool close = false) {
+  std::vector<BYTE> user;
+  HANDLE token = nullptr;
+  if (process && OpenProcessToken(process, TOKEN_QUERY, &token)) {
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    user.resize(size);
+    if (!size || !GetTokenInformation(token, TokenUser, user.data(), size, &size)) user.clear();
+    CloseHandle(token);
+  }
+  if (process && close) CloseHandle(process);
+  return user;
+}
+
+// Named from the alarm file and the user: Local\ names are the session's, and someone else
+// running things in it (another account's program) does not share the user's copies.
+std::wstring instanceName(const std::u16string& key) {
+  std::string tag = instanceTag(utf8(canonicalPath(key)));
+  const std::vector<BYTE> user = tokenUser(GetCurrentProcess());
+  if (!user.empty()) {
+    const PSID sid = reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid;
+    tag += "-" + instanceTag(std::string_view(static_cast<const char*>(sid), GetLengthSid(sid)));
+  }
+  return L"Tollora-" + std::wstring(tag.begin(), tag.end());
+}
+
 }  // namespace
 
-bool Win32Backend::claimInstance(const std::u16string& key) {
-  const std::string tag = instanceTag(utf8(canonicalPath(key)));
-  const std::wstring name = L"Tollora-" + std::wstring(tag.begin(), tag.end());
-  const std::wstring mutexName = L"Local\\" + name;
-  const ULONGLONG until = GetTickCount64() + kReachWithinMs;
-  do {
-    instanceMutex_ = CreateMutexW(nullptr, FALSE, mutexName.c_str());
-    if (!instanceMutex_) return true;  // cannot tell: better two clocks than none
-    if (GetLastError() != ERROR_ALREADY_EXISTS) {
-      WNDCLASSEXW wc{};
-      wc.cbSize = sizeof(wc);
-      wc.lpfnWndProc = knockProc;
-      wc.hInstance = instance_;
-      wc.lpszClassName = kKnockClass;
-      RegisterClassExW(&wc);
-      instanceWindow_ = CreateWindowExW(0, kKnockClass, name.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance_, nullptr);
-      return true;
-    }
-    CloseHandle(instanceMutex_);
-    instanceMutex_ = nullptr;
-    if (HWND running = FindWindowExW(HWND_MESSAGE, nullptr, kKnockClass, name.c_str())) {
-      // This process was started by the user, so it may hand the foreground on.
-      DWORD pid = 0;
-      GetWindowThreadProcessId(running, &pid);
-      AllowSetForegroundWindow(pid);
-      DWORD_PTR answer = 0;
-      if (SendMessageTimeoutW(running, knockMessage(), 0, 0, SMTO_ABORTIFHUNG, 2000, &answer) && answer == 1) return false;
-    }
-    // Not knockable yet, or on its way out: then the mutex is gone on the next round.
-    Sleep(50);
-  } while (GetTickCount64() < until);
-  return false;
+Backend::InstanceLock Win32Backend::tryLockInstance(const std::u16string& key) {
+  const std::wstring name = instanceName(key);
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, (L"Local\\" + name).c_str());
+  // Denied: a mutex of that name made by someone who keeps us out, so it holds the name as a
+  // copy would, and never answers. Another error: the name is taken by another kind of object.
+  if (!mutex) return GetLastError() == ERROR_ACCESS_DENIED ? InstanceLock::Busy : InstanceLock::Unavailable;
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(mutex);
+    return InstanceLock::Busy;
+  }
+  instanceMutex_ = mutex;
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = knockProc;
+  wc.hInstance = instance_;
+  wc.lpszClassName = kKnockClass;
+  RegisterClassExW(&wc);
+  instanceWindow_ = CreateWindowExW(0, kKnockClass, name.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance_, nullptr);
+  return InstanceLock::Held;
 }
+
+bool Win32Backend::knockInstance(const std::u16string& key, int timeoutMs) {
+  HWND running = FindWindowExW(HWND_MESSAGE, nullptr, kKnockClass, instanceName(key).c_str());
+  if (!running) return false;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(running, &pid);
+  const std::vector<BYTE> ours = tokenUser(GetCurrentProcess());
+  const std::vector<BYTE> theirs = tokenUser(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid), true);
+  if (ours.empty() || theirs.empty() ||
+      !EqualSid(reinterpret_cast<const TOKEN_USER*>(ours.data())->User.Sid, reinterpret_cast<const TOKEN_USER*>(theirs.data())->User.Sid))
+    return false;
+  // This process was started by the user, so it may hand the foreground on.
+  AllowSetForegroundWindow(pid);
+  DWORD_PTR answer = 0;
+  return SendMessageTimeoutW(running, knockMessage(), 0, 0, SMTO_ABORTIFHUNG, static_cast<UINT>(timeoutMs), &answer) &&
+         answer == 1;
+}
+
+void Win32Backend::pauseMs(int ms) { Sleep(static_cast<DWORD>(ms)); }
 
 std::u16string Win32Backend::userFolder() {
   PWSTR local = nullptr;
