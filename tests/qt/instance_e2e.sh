@@ -93,7 +93,7 @@ cleanup_more="kill -CONT $third 2>/dev/null || true"
 for n in fifth sixth; do
   run a $n
   refused $started
-  [ ! -e "$work/$n.state" ] || fail "a refused start made a window"
+  ! grep -qs "^window Tollora v1.1:" "$work/$n.state" || fail "a refused start made a main window"
 done
 kill -CONT $third
 kill $third
