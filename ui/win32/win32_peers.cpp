@@ -462,6 +462,10 @@ RECT FormWindow::frameRect(bool center) const {
 void FormWindow::applyGeometry(bool center) {
   const RECT frame = frameRect(center);
   if (center) form_.nativeMoved(twips(frame.left), twips(frame.top));
+  // Already there: no call. Under Wine every SetWindowPos reaches the X window manager as a
+  // configure request, which some (evilwm) answer by raising the window over the others.
+  RECT now{};
+  if (IsWindowVisible(hwnd_) && !IsIconic(hwnd_) && GetWindowRect(hwnd_, &now) && EqualRect(&now, &frame)) return;
   SetWindowPos(hwnd_, nullptr, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
