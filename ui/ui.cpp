@@ -533,7 +533,7 @@ std::int64_t Backend::utcReaching(std::int64_t local, std::int64_t from) {
 
 // --- text -------------------------------------------------------------------------------
 
-std::optional<std::string> Backend::toCodePage(const std::u16string& text) {
+std::optional<std::string> toUtf8CodePage(const std::u16string& text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     char16_t c = text[i];
     if (c >= 0xD800 && c <= 0xDBFF) {
@@ -546,7 +546,6 @@ std::optional<std::string> Backend::toCodePage(const std::u16string& text) {
   return toUtf8(text);
 }
 
-std::u16string Backend::fromCodePage(const std::string& bytes) { return fromUtf8(bytes); }
 
 std::string toUtf8(const std::u16string& s) {
   std::string out;

@@ -500,7 +500,7 @@ class Backend {
   virtual void quit() = 0;
 
   virtual LocalTime now() = 0;
-  virtual RegionalSettings regional() { return {}; }
+  virtual RegionalSettings regional() = 0;
 
   // The clocks the timers run on. utcMs: the wall clock, milliseconds since 1970 UTC, read
   // precisely and cheaply (the clock reads it every second). monotonicMs: a count that only
@@ -518,7 +518,7 @@ class Backend {
   std::int64_t utcReaching(std::int64_t localMs, std::int64_t fromUtcMs);
   // How far past a wall-clock moment a countdown is aimed, for platforms whose timers may run
   // out a little early by the wall clock: a tick just before its second would show the old one.
-  virtual int timerSlackMs() { return 0; }
+  virtual int timerSlackMs() = 0;
 
   // Starts playing a WAV file and returns at once, replacing a sound still playing. A path
   // that names no playable file (missing, damaged), or a sound that cannot play, gives the
@@ -537,10 +537,7 @@ class Backend {
   // user should see while the window is hidden. Clicking it reaches the icon's window as a
   // left click on the icon. Reports whether it could be shown: false without an icon, or when
   // the notification area that held it has gone.
-  virtual bool trayNotify(const std::u16string& title, const std::u16string& text) {
-    (void)title, (void)text;
-    return false;
-  }
+  virtual bool trayNotify(const std::u16string& title, const std::u16string& text) = 0;
 
   virtual void setForegroundWindow(Handle window) = 0;
   // The part of the screen that windows may use (less task bars and panels), in twips, on the
@@ -553,14 +550,11 @@ class Backend {
   virtual std::u16string programFolder() = 0;
   // Tollora's folder among the user's own settings (not created here), or empty when the
   // system names none: $XDG_CONFIG_HOME/tollora, %LOCALAPPDATA%\Tollora.
-  virtual std::u16string userFolder() { return {}; }
+  virtual std::u16string userFolder() = 0;
   // Whether a folder belongs to the system rather than to any one user (/usr/bin,
   // C:\Program Files): a program installed there keeps no alarm beside itself, even when run
   // by an administrator who could write there, since the file would outlive its removal.
-  virtual bool systemFolder(const std::u16string& folder) {
-    (void)folder;
-    return false;
-  }
+  virtual bool systemFolder(const std::u16string& folder) = 0;
 
   // One running copy per key (the alarm file's path): the means only. App::claimInstance
   // decides, with these, whether this process may run. tryLockInstance takes the key when no
@@ -569,29 +563,23 @@ class Backend {
   // Unavailable: the key can be neither taken nor tested here (no private place for the lock,
   // a name taken by something else). Unsupported: the backend keeps no such lock.
   enum class InstanceLock { Held, Busy, Unavailable, Unsupported };
-  virtual InstanceLock tryLockInstance(const std::u16string& key) {
-    (void)key;
-    return InstanceLock::Unsupported;
-  }
+  virtual InstanceLock tryLockInstance(const std::u16string& key) = 0;
   // Asks the copy that holds `key` to come forward; true once it has said it will. Gives up
   // after `timeoutMs`, however the holder behaves (stopped, hung, gone).
-  virtual bool knockInstance(const std::u16string& key, int timeoutMs) {
-    (void)key, (void)timeoutMs;
-    return false;
-  }
+  virtual bool knockInstance(const std::u16string& key, int timeoutMs) = 0;
   // Waits, doing nothing, before the next try (before any window is loaded).
   virtual void pauseMs(int ms) = 0;
-  virtual char16_t pathSeparator() { return u'/'; }
+  virtual char16_t pathSeparator() = 0;
 
   // Has a screen reader speak `text` once, whether or not the program's window is in front.
   // Nothing happens without a screen reader.
-  virtual void announce(const std::u16string& text) { (void)text; }
+  virtual void announce(const std::u16string& text) = 0;
 
   virtual FileSystem& files() = 0;
   // The platform's 8-bit text code page (the ANSI code page on Windows, UTF-8 elsewhere).
   // nullopt when the text holds a character the code page cannot represent.
-  virtual std::optional<std::string> toCodePage(const std::u16string& text);
-  virtual std::u16string fromCodePage(const std::string& bytes);
+  virtual std::optional<std::string> toCodePage(const std::u16string& text) = 0;
+  virtual std::u16string fromCodePage(const std::string& bytes) = 0;
 };
 
 // The one application object: the forms collection, the single instance of each form, and
@@ -685,5 +673,7 @@ T& form() {
 // UTF-8 <-> UTF-16 at the edges (paths on POSIX, logs).
 std::string toUtf8(const std::u16string& s);
 std::u16string fromUtf8(const std::string& s);
+// UTF-8 as a code page: nullopt for a text with a lone surrogate, which has no UTF-8 form.
+std::optional<std::string> toUtf8CodePage(const std::u16string& s);
 
 }  // namespace ui

@@ -140,7 +140,7 @@ void HeadlessBackend::setTrayAvailable(bool available) {
 }
 
 std::optional<std::string> HeadlessBackend::toCodePage(const std::u16string& text) {
-  if (!latin1CodePage) return Backend::toCodePage(text);
+  if (!latin1CodePage) return toUtf8CodePage(text);
   std::string out;
   for (char16_t c : text) {
     if (c > 0xFF) return std::nullopt;
@@ -150,7 +150,7 @@ std::optional<std::string> HeadlessBackend::toCodePage(const std::u16string& tex
 }
 
 std::u16string HeadlessBackend::fromCodePage(const std::string& bytes) {
-  if (!latin1CodePage) return Backend::fromCodePage(bytes);
+  if (!latin1CodePage) return fromUtf8(bytes);
   std::u16string out;
   for (char c : bytes) out += static_cast<char16_t>(static_cast<unsigned char>(c));
   return out;

@@ -149,6 +149,7 @@ class HeadlessBackend : public Backend {
   InstanceLock tryLockInstance(const std::u16string& key) override;
   bool knockInstance(const std::u16string& key, int timeoutMs) override;
   void pauseMs(int ms) override { advance(ms); }
+  char16_t pathSeparator() override { return u'/'; }
   void announce(const std::u16string& text) override { announcements.push_back(text); }
   FileSystem& files() override { return fileSystem ? *fileSystem : posixFiles_; }
   std::optional<std::string> toCodePage(const std::u16string& text) override;

@@ -53,8 +53,11 @@ class QtBackend : public Backend {
   InstanceLock tryLockInstance(const std::u16string& key) override;
   bool knockInstance(const std::u16string& key, int timeoutMs) override;
   void pauseMs(int ms) override;
+  char16_t pathSeparator() override { return u'/'; }
   void announce(const std::u16string& text) override { announcer_.announce(text); }
   FileSystem& files() override { return files_; }
+  std::optional<std::string> toCodePage(const std::u16string& text) override { return toUtf8CodePage(text); }
+  std::u16string fromCodePage(const std::string& bytes) override { return fromUtf8(bytes); }
 
   // The icon's activation as Qt reports it, passed on as the TrayClick the program knows.
   void trayActivated(QSystemTrayIcon::ActivationReason reason);
