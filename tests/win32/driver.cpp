@@ -421,24 +421,27 @@ struct Program {
   }
 };
 
-// The main window of the process `pid`, shown or not.
-HWND mainOf(DWORD pid) {
+// The form of the process `pid` with the caption `caption`, shown or not.
+HWND formOf(DWORD pid, const wchar_t* caption) {
   struct Query {
     DWORD pid;
+    const wchar_t* caption;
     HWND found;
-  } query{pid, nullptr};
+  } query{pid, caption, nullptr};
   EnumWindows(
       [](HWND w, LPARAM p) -> BOOL {
         auto& q = *reinterpret_cast<Query*>(p);
         DWORD owner = 0;
         GetWindowThreadProcessId(w, &owner);
-        if (owner != q.pid || classOf(w) != L"TolloraForm" || textOf(w) != L"Tollora v1.1") return TRUE;
+        if (owner != q.pid || classOf(w) != L"TolloraForm" || textOf(w) != q.caption) return TRUE;
         q.found = w;
         return FALSE;
       },
       reinterpret_cast<LPARAM>(&query));
   return query.found;
 }
+
+HWND mainOf(DWORD pid) { return formOf(pid, L"Tollora v1.1"); }
 
 int countMainWindows() {
   int n = 0;
@@ -464,21 +467,8 @@ HWND startedMain(Program& program, const std::wstring& folder) {
 
 // The message window of process `pid`, if it shows one.
 HWND messageOf(DWORD pid) {
-  struct Query {
-    DWORD pid;
-    HWND found;
-  } query{pid, nullptr};
-  EnumWindows(
-      [](HWND w, LPARAM p) -> BOOL {
-        auto& q = *reinterpret_cast<Query*>(p);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        if (owner != q.pid || classOf(w) != L"TolloraForm" || textOf(w) != L"Tollora" || !IsWindowVisible(w)) return TRUE;
-        q.found = w;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&query));
-  return query.found;
+  HWND w = formOf(pid, L"Tollora");
+  return w && IsWindowVisible(w) ? w : nullptr;
 }
 
 // Starting more than once: one copy per alarm file, another folder beside it, --tray, a
