@@ -15,7 +15,7 @@ command -v xclip >/dev/null 2>&1 || { echo "SKIP: xclip is missing"; exit 77; }
 . "$(dirname "$0")/session.sh"
 start_session 81 89
 
-cp "$bin" "$(dirname "$bin")/beep.wav" "$work/"
+cp "$bin" "$work/tollora" && cp "$(dirname "$bin")/beep.wav" "$work/"
 # The C locale, so the program's AM/PM and date(1)'s agree.
 LC_ALL=C TOLLORA_TEST_STATE="$state" "$work/tollora" >"$out" 2>&1 &
 app=$!

@@ -15,7 +15,7 @@ start_session 61 69
 title="Tollora v1.1"
 for folder in a b; do
   mkdir "$work/$folder"
-  cp "$bin" "$(dirname "$bin")/beep.wav" "$work/$folder/"
+  cp "$bin" "$work/$folder/tollora" && cp "$(dirname "$bin")/beep.wav" "$work/$folder/"
 done
 printf '[ALARM]\r\nTime=12/24/2030 7:30:00 AM\r\nTimeBAK=\r\n' >"$work/a/alarm.ini"
 cp "$work/a/alarm.ini" "$work/before.ini"

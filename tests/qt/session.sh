@@ -2,7 +2,8 @@
 # notification area, polling helpers and the program's reported state. Source it; it sets
 # $work (a scratch folder removed on exit) and $pids (processes ended on exit, by id).
 #
-# The program reports what is on screen through TOLLORA_TEST_STATE: lines such as
+# The tests' build of the program (tollora_e2e, never shipped) reports what is on screen through
+# TOLLORA_TEST_STATE: lines such as
 # "window Tollora v1.1: visible=1 minimized=0" and "Tollora v1.1/cmdSetAlarm: visible=1 text=...".
 
 for tool in Xvfb evilwm trayer xdotool xdpyinfo; do

@@ -25,7 +25,6 @@
 #include "ui/instance_name.h"
 #include "ui/qt/qt_look.h"
 #include "ui/qt/qt_peers.h"
-#include "ui/qt/qt_state_dump.h"
 
 // rcc's initialiser lives in a static library: nothing would pull it in without this call.
 static void initResources() { Q_INIT_RESOURCE(tollora); }
@@ -59,8 +58,6 @@ QtBackend::QtBackend(std::u16string programFolder) : folder_(std::move(programFo
     });
   }
   watchTray();
-  if (const char* file = std::getenv("TOLLORA_TEST_STATE"); file && *file)
-    dump_ = std::make_unique<StateDump>(QString::fromLocal8Bit(file), windows_);
 }
 
 QtBackend::~QtBackend() {
@@ -298,7 +295,7 @@ void QtBackend::windowDestroyed(QWidget* window) {
 }
 
 void QtBackend::stateChanged() {
-  if (dump_) dump_->schedule();
+  if (onStateChanged) onStateChanged();
 }
 
 }  // namespace ui::qt

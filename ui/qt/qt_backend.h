@@ -7,6 +7,7 @@
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -19,7 +20,6 @@
 
 namespace ui::qt {
 
-class StateDump;
 
 // Settings of the process that must come before the QApplication: call first in main.
 void beforeApplication();
@@ -71,11 +71,14 @@ class QtBackend : public Backend {
   // empty when it names none (the desktop's alert plays then).
   QString soundFile(const std::u16string& path) const;
 
-  // The form windows, in load order, for the test-state file.
+  // The form windows, in load order.
   void windowCreated(QWidget* window);
   void windowDestroyed(QWidget* window);
-  // Something visible changed: rewrite the test-state file, when there is one.
+  const std::vector<QWidget*>& windows() const { return windows_; }
+  // Something visible changed (a window, a caption, a visibility). Nobody listens in the
+  // program; the end-to-end tests' build writes what is on screen to a file.
   void stateChanged();
+  std::function<void()> onStateChanged;
 
  private:
   std::u16string folder_;
@@ -93,7 +96,6 @@ class QtBackend : public Backend {
   QElapsedTimer monotonic_;
   int clockWatch_ = -1;  // Linux: a timerfd that the kernel cancels when the clock is set or on resume
   std::vector<QWidget*> windows_;
-  std::unique_ptr<StateDump> dump_;
   Announcer announcer_;
   InstanceGuard instance_;
 };

@@ -1,4 +1,4 @@
-#include "ui/qt/qt_state_dump.h"
+#include "tests/qt/state_dump.h"
 
 #include <QAbstractButton>
 #include <QLabel>

@@ -1,5 +1,6 @@
-// A test hook: with TOLLORA_TEST_STATE=<file> set, the program keeps a line-based snapshot of
-// what is on screen in that file, so a test driving it from outside can see its state.
+// The end-to-end tests' build of the program (tollora_e2e): with TOLLORA_TEST_STATE=<file>
+// set, it keeps a line-based snapshot of what is on screen in that file, so a test driving it
+// from outside can see its state. The shipped program has none of this.
 //
 //   window Tollora v1.1: visible=1 minimized=0
 //   Tollora v1.1/lblTime: visible=1 text=01/11/2022 1:11:01 PM
