@@ -597,6 +597,10 @@ class App {
   int formsCount() const { return static_cast<int>(forms_.size()); }
   Form& formAt(int index) const { return *forms_.at(static_cast<std::size_t>(index)); }
   const std::vector<Form*>& forms() const { return forms_; }
+  // The window that stands for the program: the first form loaded, which the program keeps
+  // loaded until it ends (none before). For a backend that must pick one window, as for a
+  // broadcast every window receives or a place to speak from.
+  Form* mainForm() const { return forms_.empty() ? nullptr : forms_.front(); }
 
   // The single instance of a form class; a fresh, unloaded one after the last was unloaded.
   template <class T>

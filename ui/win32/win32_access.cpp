@@ -44,8 +44,9 @@ void describe(HWND control, const std::u16string& description) {
 }
 
 void announce(const std::u16string& text, HINSTANCE instance) {
-  if (app().forms().empty()) return;
-  HWND main = reinterpret_cast<HWND>(app().forms().front()->hWnd());
+  const Form* form = app().mainForm();
+  if (!form) return;
+  HWND main = reinterpret_cast<HWND>(form->hWnd());
   // Pointing at what is on show leaves no second copy of the text for a reader to find later.
   if (HWND label = labelShowing(main, text)) {
     NotifyWinEvent(EVENT_SYSTEM_ALERT, label, OBJID_CLIENT, CHILDID_SELF);

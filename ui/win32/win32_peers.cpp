@@ -541,7 +541,7 @@ void FormWindow::paintBackground(HDC dc) {
 
 void FormWindow::timeChanged() {
   // Every top-level window hears of the change; the oldest form speaks for the program.
-  if (!app().forms().empty() && app().forms().front() == &form_) app().timeChanged();
+  if (app().mainForm() == &form_) app().timeChanged();
 }
 
 LRESULT FormWindow::message(UINT msg, WPARAM wParam, LPARAM lParam) {
