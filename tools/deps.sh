@@ -8,7 +8,7 @@ set -euo pipefail
 run=(cmake make g++ pkg-config qt6-base-dev libcanberra-dev fonts-dejavu-core fonts-liberation)
 test=("${run[@]}" libgtest-dev clang libclang-rt-14-dev xvfb xauth evilwm trayer xdotool xclip x11-apps imagemagick
       g++-mingw-w64-x86-64 wine wine64 fonts-wine zip procps dbus at-spi2-core python3-pyatspi
-      dpkg-dev file lintian desktop-file-utils)
+      dpkg-dev file lintian desktop-file-utils appstream)
 
 bench=("${test[@]}" libx11-dev dbus-x11 alarm-clock-applet gnome-clocks)
 

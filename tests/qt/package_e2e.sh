@@ -34,8 +34,9 @@ dpkg-deb -c "$deb" >"$work/listing"
 awk '$1 !~ /^d/ {print $6}' "$work/listing" | sort >"$work/files"
 {
   echo ./usr/bin/tollora
-  for size in 16 24 32 48 64 128 256; do echo ./usr/share/icons/hicolor/${size}x${size}/apps/tollora.png; done
-  echo ./usr/share/applications/tollora.desktop
+  for size in 16 24 32 48 64 128 256; do echo ./usr/share/icons/hicolor/${size}x${size}/apps/org.example.Tollora.png; done
+  echo ./usr/share/applications/org.example.Tollora.desktop
+  echo ./usr/share/metainfo/org.example.Tollora.metainfo.xml
   echo ./usr/share/doc/tollora/changelog.gz
   echo ./usr/share/doc/tollora/copyright
   echo ./usr/share/man/man1/tollora.1.gz
@@ -56,7 +57,10 @@ fi
 root=$work/root
 dpkg -x "$deb" "$root"
 if command -v desktop-file-validate >/dev/null 2>&1; then
-  desktop-file-validate "$root/usr/share/applications/tollora.desktop" || fail "the desktop entry"
+  desktop-file-validate "$root/usr/share/applications/org.example.Tollora.desktop" || fail "the desktop entry"
+fi
+if command -v appstreamcli >/dev/null 2>&1; then
+  appstreamcli validate --no-net "$root/usr/share/metainfo/org.example.Tollora.metainfo.xml" || fail "the software centre's entry"
 fi
 
 # The installed program folder must not be writable. Root writes anywhere, so it gets a

@@ -21,7 +21,7 @@ int runProgram(int argc, char** argv, const std::function<void(QtBackend&)>& att
   if (auto fcInit = reinterpret_cast<int (*)()>(::dlsym(RTLD_DEFAULT, "FcInit"))) fontconfigSetUp = std::thread(fcInit);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tollora"));
-  QApplication::setDesktopFileName(QStringLiteral("tollora"));
+  QApplication::setDesktopFileName(QStringLiteral("org.example.Tollora"));
   // A main window hidden in the notification area must not end the program; the window
   // layer quits when the last form unloads.
   QApplication::setQuitOnLastWindowClosed(false);
