@@ -458,6 +458,12 @@ bool App::wallClockJumped() {
   return jumped;
 }
 
+Form* App::formOf(Handle window) const {
+  for (Form* f : forms_)
+    if (f->hWnd() == window) return f;
+  return nullptr;
+}
+
 App::Claim App::claimInstance(const std::u16string& key) {
   const std::int64_t until = backend_.monotonicMs() + kClaimWithinMs;
   for (;;) {

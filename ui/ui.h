@@ -601,6 +601,8 @@ class App {
   // loaded until it ends (none before). For a backend that must pick one window, as for a
   // broadcast every window receives or a place to speak from.
   Form* mainForm() const { return forms_.empty() ? nullptr : forms_.front(); }
+  // The loaded form whose native window is `window` (a tray icon's, say), if any.
+  Form* formOf(Handle window) const;
 
   // The single instance of a form class; a fresh, unloaded one after the last was unloaded.
   template <class T>

@@ -131,12 +131,7 @@ bool HeadlessBackend::trayShow(const TrayIcon& icon) {
 void HeadlessBackend::setTrayAvailable(bool available) {
   trayAvailable = available;
   if (!available) iconShown_ = false;
-  for (Form* form : app().forms()) {
-    if (form->hWnd() == trayWindow_) {
-      form->nativeTrayChanged(available);
-      return;
-    }
-  }
+  if (Form* form = app().formOf(trayWindow_)) form->nativeTrayChanged(available);
 }
 
 std::optional<std::string> HeadlessBackend::toCodePage(const std::u16string& text) {

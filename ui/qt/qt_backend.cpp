@@ -103,13 +103,7 @@ void QtBackend::watchTray() {
 }
 
 void QtBackend::trayChanged() {
-  const bool available = QSystemTrayIcon::isSystemTrayAvailable();
-  for (Form* form : app().forms()) {
-    if (form->hWnd() == trayWindow_) {
-      form->nativeTrayChanged(available);
-      return;
-    }
-  }
+  if (Form* form = app().formOf(trayWindow_)) form->nativeTrayChanged(QSystemTrayIcon::isSystemTrayAvailable());
 }
 
 std::int64_t QtBackend::utcMs() { return QDateTime::currentMSecsSinceEpoch(); }
@@ -254,12 +248,7 @@ void QtBackend::trayActivated(QSystemTrayIcon::ActivationReason reason) {
     case QSystemTrayIcon::Context: click = TrayClick::RightDown; break;
     default: return;
   }
-  for (Form* form : app().forms()) {
-    if (form->hWnd() == trayWindow_) {
-      form->nativeTrayClick(click);
-      return;
-    }
-  }
+  if (Form* form = app().formOf(trayWindow_)) form->nativeTrayClick(click);
 }
 
 void QtBackend::setForegroundWindow(Handle window) {
