@@ -246,16 +246,15 @@ std::u16string posixProgramFolder() {
   return fromUtf8(folderOf(exe));
 }
 
-namespace {
-
-// The user's home folder without a trailing separator, or empty when none can be worked out.
-std::string homeFolder() {
+std::string posixHomeFolder() {
   std::string home;
   if (const char* h = std::getenv("HOME"); h && h[0] == '/') home = h;
   else if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/') home = pw->pw_dir;
   if (home.size() > 1 && home.back() == '/') home.pop_back();
   return home;
 }
+
+namespace {
 
 bool within(const std::string& path, const std::string& folder) {
   if (folder.empty() || !path.starts_with(folder)) return false;
@@ -269,7 +268,7 @@ bool posixSystemFolder(const std::string& folder, const std::string& installBind
   for (const char* system : {"/usr", "/bin", "/sbin", "/opt", "/etc", "/var"})
     if (top == system) return true;
   if (top.starts_with("/lib")) return true;
-  const std::string home = homeFolder();
+  const std::string home = posixHomeFolder();
   return within(folder, installBindir) && !within(installBindir, home);
 }
 
@@ -279,7 +278,7 @@ std::u16string posixUserFolder() {
   // The base directory rules: a relative $XDG_CONFIG_HOME is to be ignored.
   if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
     return fromUtf8(std::string(config) + "/tollora");
-  const std::string home = homeFolder();
+  const std::string home = posixHomeFolder();
   if (home.empty()) return {};
   return fromUtf8((home == "/" ? "" : home) + "/.config/tollora");
 }

@@ -23,6 +23,8 @@ bool posixSystemFolder(const std::u16string& folder);
 
 // $XDG_CONFIG_HOME/tollora, or ~/.config/tollora; empty when neither can be worked out.
 std::u16string posixUserFolder();
+// The user's home folder without a trailing separator, or empty when none can be worked out.
+std::string posixHomeFolder();
 
 // The path with every folder of it that exists resolved to its real, symlink-free form, so
 // one file always gives one text however it was reached.

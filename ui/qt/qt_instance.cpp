@@ -1,8 +1,9 @@
 #include "ui/qt/qt_instance.h"
 
+#include "ui/posix/posix_files.h"
+
 #include <fcntl.h>
 #include <poll.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -29,12 +30,6 @@ constexpr char kAnswer[] = "ok\n";
 bool privateFolder(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
-}
-
-std::string homeFolder() {
-  if (const char* h = std::getenv("HOME"); h && h[0] == '/') return h;
-  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/') return pw->pw_dir;
-  return {};
 }
 
 // Fills in a socket address: a path, or an abstract name (a leading '\0', no file at all).
@@ -79,7 +74,7 @@ std::string runtimeFolder() {
   if (privateFolder(temporary)) return temporary;
   std::string cache;
   if (const char* c = std::getenv("XDG_CACHE_HOME"); c && c[0] == '/') cache = c;
-  else if (const std::string home = homeFolder(); !home.empty()) cache = home + "/.cache";
+  else if (const std::string home = posixHomeFolder(); !home.empty()) cache = home + "/.cache";
   if (cache.empty()) return {};
   ::mkdir(cache.c_str(), 0700);
   const std::string own = cache + "/tollora";
