@@ -167,7 +167,14 @@ RegionalSettings QtBackend::regional() {
 }
 
 Backend::InstanceLock QtBackend::tryLockInstance(const std::u16string& key) {
-  return instance_.tryLock(instanceTag(posixCanonicalPath(toUtf8(key))), [] { app().anotherStart(); });
+  const InstanceLock lock = instance_.tryLock(instanceTag(posixCanonicalPath(toUtf8(key))));
+  if (lock == InstanceLock::Held && instance_.listenFd() >= 0 && !knocks_) {
+    knocks_ = std::make_unique<QSocketNotifier>(instance_.listenFd(), QSocketNotifier::Read);
+    QObject::connect(knocks_.get(), &QSocketNotifier::activated, [this] {
+      if (instance_.answer()) app().anotherStart();
+    });
+  }
+  return lock;
 }
 
 bool QtBackend::knockInstance(const std::u16string& key, int timeoutMs) {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "ui/posix/posix_files.h"
+#include "ui/posix/posix_instance.h"
 #include "ui/qt/qt_access.h"
-#include "ui/qt/qt_instance.h"
 #include "ui/qt/qt_sound.h"
 #include "ui/ui.h"
 
@@ -97,7 +97,8 @@ class QtBackend : public Backend {
   int clockWatch_ = -1;  // Linux: a timerfd that the kernel cancels when the clock is set or on resume
   std::vector<QWidget*> windows_;
   Announcer announcer_;
-  InstanceGuard instance_;
+  PosixInstance instance_;
+  std::unique_ptr<QSocketNotifier> knocks_;  // later starts knocking on instance_
 };
 
 }  // namespace ui::qt

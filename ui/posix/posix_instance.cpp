@@ -1,4 +1,4 @@
-#include "ui/qt/qt_instance.h"
+#include "ui/posix/posix_instance.h"
 
 #include "ui/posix/posix_files.h"
 
@@ -11,7 +11,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <QSocketNotifier>
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
@@ -19,7 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace ui::qt {
+namespace ui {
 
 namespace {
 
@@ -82,10 +81,7 @@ std::string runtimeFolder() {
   return privateFolder(own) ? own : std::string();
 }
 
-InstanceGuard::InstanceGuard() = default;
-
-InstanceGuard::~InstanceGuard() {
-  notifier_.reset();
+PosixInstance::~PosixInstance() {
   if (listenFd_ >= 0) {
     ::close(listenFd_);
     if (address_[0] != '\0') ::unlink(address_.c_str());  // still ours: we hold the lock
@@ -93,7 +89,7 @@ InstanceGuard::~InstanceGuard() {
   if (lockFd_ >= 0) ::close(lockFd_);
 }
 
-bool InstanceGuard::place(const std::string& tag) {
+bool PosixInstance::place(const std::string& tag) {
   if (tag == tag_) return !lockPath_.empty();
   tag_ = tag;
   const std::string folder = runtimeFolder();
@@ -110,7 +106,7 @@ bool InstanceGuard::place(const std::string& tag) {
   return true;
 }
 
-Backend::InstanceLock InstanceGuard::tryLock(const std::string& tag, std::function<void()> anotherStart) {
+Backend::InstanceLock PosixInstance::tryLock(const std::string& tag) {
   if (!place(tag)) return Backend::InstanceLock::Unavailable;
   // Close-on-exec: a program started from here (the browser, from About) must not carry the
   // lock on after this copy has ended. The lock file is never removed: a copy that removed it
@@ -121,8 +117,7 @@ Backend::InstanceLock InstanceGuard::tryLock(const std::string& tag, std::functi
     return Backend::InstanceLock::Unavailable;
   }
   if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) {
-    anotherStart_ = std::move(anotherStart);
-    listen();
+    if (listenFd_ < 0) listen();
     return Backend::InstanceLock::Held;
   }
   if (errno == EWOULDBLOCK || errno == EINTR) return Backend::InstanceLock::Busy;
@@ -130,7 +125,7 @@ Backend::InstanceLock InstanceGuard::tryLock(const std::string& tag, std::functi
   return Backend::InstanceLock::Unavailable;
 }
 
-bool InstanceGuard::knock(const std::string& tag, int timeoutMs) {
+bool PosixInstance::knock(const std::string& tag, int timeoutMs) {
   if (!place(tag)) return false;
   const long long until = nowMs() + timeoutMs;
   sockaddr_un address;
@@ -153,7 +148,7 @@ bool InstanceGuard::knock(const std::string& tag, int timeoutMs) {
   return ok;
 }
 
-void InstanceGuard::listen() {
+void PosixInstance::listen() {
   sockaddr_un address;
   const socklen_t size = addressOf(address_, address);
   listenFd_ = size ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0) : -1;
@@ -165,13 +160,11 @@ void InstanceGuard::listen() {
     listenFd_ = -1;
     return;
   }
-  notifier_ = std::make_unique<QSocketNotifier>(listenFd_, QSocketNotifier::Read);
-  QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { answer(); });
 }
 
-void InstanceGuard::answer() {
+bool PosixInstance::answer() {
   const int caller = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-  if (caller < 0) return;
+  if (caller < 0) return false;
   // Only this user's starts are heard. A caller gets a short wait for its knock, so a stuck
   // one cannot hold up the clock.
   char knocked[8] = {};
@@ -179,7 +172,7 @@ void InstanceGuard::answer() {
                      ::recv(caller, knocked, sizeof knocked - 1, 0) > 0 && std::strcmp(knocked, kKnock) == 0;
   if (asked) ::send(caller, kAnswer, sizeof kAnswer - 1, MSG_NOSIGNAL);
   ::close(caller);
-  if (asked) anotherStart_();
+  return asked;
 }
 
-}  // namespace ui::qt
+}  // namespace ui
