@@ -2,10 +2,14 @@
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QFile>
 #include <QLineEdit>
 #include <QSaveFile>
 #include <QTimer>
+#include <QSocketNotifier>
 #include <QWidget>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace ui::qt {
 
@@ -42,6 +46,32 @@ void StateDump::write() {
   if (!file.open(QIODevice::WriteOnly)) return;
   file.write(bytes);
   if (file.commit()) last_ = bytes;
+}
+
+TestInput::TestInput(const QString& pipe, const std::vector<QWidget*>& windows) : windows_(windows) {
+  // Open for writing too, so that a writer closing its end is no end of input.
+  const int fd = ::open(QFile::encodeName(pipe).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, &context_);
+  QObject::connect(notifier, &QSocketNotifier::activated, &context_, [this, fd] {
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) pending_.append(buffer, n);
+    for (qsizetype end; (end = pending_.indexOf('\n')) >= 0; pending_.remove(0, end + 1))
+      run(QString::fromUtf8(pending_.left(end)));
+  });
+}
+
+void TestInput::run(const QString& line) {
+  // "<verb> <window title>/<control>[ <text>]": titles hold blanks, never a slash.
+  const QString verb = line.section(' ', 0, 0), target = line.section(' ', 1);
+  const QString title = target.section('/', 0, 0), rest = target.section('/', 1);
+  const QString name = rest.section(' ', 0, 0), text = rest.section(' ', 1);
+  QWidget* child = nullptr;
+  for (QWidget* window : windows_)
+    if (window->windowTitle() == title) child = window->findChild<QWidget*>(name, Qt::FindDirectChildrenOnly);
+  // A click may unload the window, and so change windows_: after the search.
+  if (auto* button = qobject_cast<QAbstractButton*>(child); button && verb == QLatin1String("click")) button->click();
+  if (auto* edit = qobject_cast<QLineEdit*>(child); edit && verb == QLatin1String("type")) edit->setText(text);
 }
 
 }  // namespace ui::qt

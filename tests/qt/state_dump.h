@@ -15,6 +15,21 @@ class QWidget;
 
 namespace ui::qt {
 
+// With TOLLORA_TEST_INPUT=<named pipe>, lines written to the pipe work the program where no
+// input device can (Wayland's headless compositor): "click <window>/<button>" and
+// "type <window>/<box> <text>".
+class TestInput {
+ public:
+  TestInput(const QString& pipe, const std::vector<QWidget*>& windows);
+
+ private:
+  void run(const QString& line);
+
+  const std::vector<QWidget*>& windows_;
+  QObject context_;
+  QByteArray pending_;
+};
+
 class StateDump {
  public:
   StateDump(QString file, const std::vector<QWidget*>& windows) : file_(std::move(file)), windows_(windows) {}
