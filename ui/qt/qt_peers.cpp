@@ -71,6 +71,7 @@ class FormWindow : public QWidget {
   // Marked until the user turns to it (ActivationChange below): the desktop's own mark, and on
   // X the ICCCM urgency hint as well, which every window manager and taskbar reads.
   void askAttention() {
+    if (isActiveWindow()) return;  // the user works in it already
     QApplication::alert(this);
     setUrgent(true);
   }
@@ -210,8 +211,12 @@ class QtFormPeer : public FormPeer {
           window_->hide();
           break;
         }
+        // In front, but the keyboard focus stays where the user works: a window that comes
+        // up by itself (the alarm, a panel that ended) would take keys typed for another.
+        // The program asks for the focus where the user asked for the window.
         window_->show();
-        window_->bringForward();
+        window_->comeBack();
+        window_->raise();
         if (!focused_) focusFirst();
         break;
       case Prop::State:
