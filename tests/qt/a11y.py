@@ -62,16 +62,6 @@ def press(win, name):
     control(win, "push button", name).queryAction().doAction(0)
 
 
-def tray_icon(program):
-    """The centre of the program's icon in the tray's panel: a small window of its own."""
-    out = lambda *args: subprocess.run(["xdotool", *args], capture_output=True, text=True).stdout.split()
-    for w in out("search", "--onlyvisible", "--pid", str(program.pid), "--class", "^Tollora$"):
-        g = dict(line.split("=") for line in out("getwindowgeometry", "--shell", w))
-        if 16 <= int(g["WIDTH"]) <= 64 and 16 <= int(g["HEIGHT"]) <= 64:
-            return int(g["X"]) + int(g["WIDTH"]) // 2, int(g["Y"]) + int(g["HEIGHT"]) // 2
-    return None
-
-
 def on_showing(event):
     if event.detail1:
         try:
@@ -80,7 +70,7 @@ def on_showing(event):
             pass
 
 
-def main(program):
+def main():
     title = "Tollora v1.1"
     main = until(lambda: window(title) if window(title) and control(window(title), "push button", "Set Alarm") else None, 15)
     if not check(main is not None and main.getRoleName() == "frame", "the main window is a frame named \"%s\"" % title):
@@ -124,18 +114,6 @@ def main(program):
     until(lambda: len(spoken()) > 1, 2)  # a second one would come with the beeps that go on
     check(len(spoken()) == 1, "and only once", spoken())
 
-    # The tray icon's right click: the exit confirmation, a dialog whose question is read.
-    icon = until(lambda: tray_icon(program))
-    if check(icon is not None, "the tray icon is there"):
-        subprocess.run(["xdotool", "mousemove", str(icon[0]), str(icon[1]), "click", "3"], check=True)
-        alert = until(lambda: window("Alert") if window("Alert") and control(window("Alert"), "push button", "Yes") else None)
-        if check(alert is not None and alert.getRoleName() == "dialog", "a right click opens the \"Alert\" dialog"):
-            labels = {c.name for c in children(alert) if c.getRoleName() == "label"}
-            check(labels == {"Alert!", "Are Your Sure You Want To Exit?."}, "the Alert reads its heading and question", labels)
-            press(alert, "Yes")
-            check(until(lambda: program.poll() is not None) and program.returncode == 0, "\"Yes\" ends the program with status 0",
-                  program.returncode)
-
 
 if __name__ == "__main__":
     # Listening before the program starts, as a screen reader started with the desktop does: a
@@ -144,7 +122,7 @@ if __name__ == "__main__":
     pyatspi.Registry.registerEventListener(on_showing, "object:state-changed:showing")
     program = subprocess.Popen([sys.argv[1]], stdout=open(sys.argv[2], "w"), stderr=subprocess.STDOUT)
     try:
-        main(program)
+        main()
     finally:
         if program.poll() is None:
             program.kill()

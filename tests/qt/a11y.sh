@@ -1,7 +1,7 @@
 #!/bin/sh
 # The real program read through the desktop's accessibility bus (AT-SPI) and worked through it,
-# as a screen-reader user works it: names and roles, hidden controls, the About and exit
-# dialogs, and the announcement of a firing alarm. Runs on its own X display and its own
+# as a screen-reader user works it: names and roles, hidden controls, the About dialog, and the
+# announcement of a firing alarm. Runs on its own X display and its own
 # session bus, so neither a desktop nor another test is touched.
 #
 # usage: a11y.sh <path of tollora>

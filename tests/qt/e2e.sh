@@ -32,22 +32,15 @@ click() { click_in "$win" "$1" "$2"; }
 wait_state 6 "$title/cmdSetAlarm: visible=1 text=Set Alarm"
 mkdir -p "$2" && import -window "$win" "$2/linux-main.png" || fail "screenshot"
 
-alarm=$(alarm_in 5)
 click 143 21  # the alarm box
-xdotool key ctrl+a type --delay 20 "$alarm"
+xdotool key ctrl+a type --delay 20 "$(alarm_in 8)"
 click 225 48  # Set Alarm
 wait_state 5 "$title/cmdSetAlarm: visible=1 text=Alarm Set"
-grep -qF "Time=$alarm" "$work/alarm.ini" || fail "alarm.ini does not hold '$alarm'"
-wait_state 15 "$title/lblTime: visible=1 text=Time's Up!"
-click 225 48  # Stop/Reset, in the same place
-wait_state 5 "$title/cmdSetAlarm: visible=1 text=Set Alarm"
-
 minimise 0
 click_tray_icon $app
 wait_state 5 "window $title: visible=1 minimized=0"
 
 # Ringing while hidden in the tray: the icon shows a message, and clicking it brings the window back.
-input "type $title/txtTime(0) $(alarm_in 4)"
 minimise 0
 wait_state 15 "$title/lblTime: visible=1 text=Time's Up!"
 has "window $title: visible=0 minimized=1" || fail "the window showed itself when the alarm rang"

@@ -4,7 +4,8 @@
 //      window Tollora v1.1: visible=1 minimized=0
 //      Tollora v1.1/lblTime: visible=1 text=01/11/2022 1:11:01 PM
 //  - TOLLORA_TEST_INPUT=<named pipe>: lines that work the program where no input device can
-//    (Wayland's headless compositor): "click <window>/<button>", "type <window>/<box> <text>".
+//    (Wayland's headless compositor): "click <window>/<button>", "type <window>/<box> <text>",
+//    "close <window>/" (as its title bar's button does).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -13,7 +14,7 @@
 #include <QLineEdit>
 #include <QSaveFile>
 #include <QSocketNotifier>
-#include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 
 #include "ui/qt/qt_backend.h"
@@ -49,10 +50,11 @@ void writeState(const QString& path, const std::vector<QWidget*>& windows) {
 void work(const std::vector<QWidget*>& windows, const QString& line) {
   const QString verb = line.section(' ', 0, 0), target = line.section(' ', 1);
   const QString title = target.section('/', 0, 0), rest = target.section('/', 1);
-  QWidget* control = nullptr;
-  for (QWidget* window : windows)
-    if (window->windowTitle() == title) control = window->findChild<QWidget*>(rest.section(' ', 0, 0), Qt::FindDirectChildrenOnly);
-  // After the search: a click may unload a window, and so change `windows`.
+  const auto found = std::find_if(windows.begin(), windows.end(), [&](QWidget* w) { return w->windowTitle() == title; });
+  if (found == windows.end()) return;
+  QWidget* control = (*found)->findChild<QWidget*>(rest.section(' ', 0, 0), Qt::FindDirectChildrenOnly);
+  // Last: each may unload a window, and so change `windows`.
+  if (verb == QLatin1String("close")) (*found)->close();
   if (auto* button = qobject_cast<QAbstractButton*>(control); button && verb == QLatin1String("click")) button->click();
   if (auto* box = qobject_cast<QLineEdit*>(control); box && verb == QLatin1String("type")) box->setText(rest.section(' ', 1));
 }
@@ -61,20 +63,11 @@ void work(const std::vector<QWidget*>& windows, const QString& line) {
 
 int main(int argc, char** argv) {
   QObject context;
-  bool pending = false;
   QByteArray received;
   return ui::qt::runProgram(argc, argv, [&](ui::qt::QtBackend& backend) {
     const auto& windows = backend.windows();
-    if (const char* state = setting("TOLLORA_TEST_STATE")) {
-      backend.onStateChanged = [&, path = QString::fromLocal8Bit(state)] {
-        if (pending) return;  // one write for a burst of changes, once the event is over
-        pending = true;
-        QTimer::singleShot(0, &context, [&, path] {
-          pending = false;
-          writeState(path, windows);
-        });
-      };
-    }
+    if (const char* state = setting("TOLLORA_TEST_STATE"))
+      backend.onStateChanged = [&, path = QString::fromLocal8Bit(state)] { writeState(path, windows); };
     // Opened for writing too, so that a writer closing its end is no end of input.
     const char* pipe = setting("TOLLORA_TEST_INPUT");
     const int fd = pipe ? ::open(pipe, O_RDWR | O_NONBLOCK | O_CLOEXEC) : -1;

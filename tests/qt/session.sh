@@ -1,10 +1,6 @@
-# Shared by the end-to-end scripts: a scratch folder, polling helpers and the program's reported
-# state; start_session adds a virtual X display of our own with a window manager and a
-# notification area. Source it; it sets $work (removed on exit) and $pids (ended on exit, by id).
-#
-# The tests' build of the program (tollora_e2e, never shipped) reports what is on screen through
-# TOLLORA_TEST_STATE, lines such as "window Tollora v1.1: visible=1 minimized=0" and
-# "Tollora v1.1/cmdSetAlarm: visible=1 text=...", and takes input from TOLLORA_TEST_INPUT.
+# Shared by the end-to-end scripts: a scratch folder ($work, removed on exit), processes ended on
+# exit by id ($pids), polling on the state file of the e2e build (tests/qt/e2e_main.cpp), and
+# start_session: a virtual X display of our own with a window manager and a notification area.
 title="Tollora v1.1"
 work=$(mktemp -d)
 pids=""
@@ -41,13 +37,12 @@ until_true() {
 }
 has() { grep -qxF "$1" "$state" 2>/dev/null; }
 wait_state() { until_true "$1" has "\"$2\"" || fail "no '$2' within $1 s"; }
-# Whether process $1 has ended (a zombie until its parent reaps it counts as ended).
+# Whether process $1 has ended (a zombie not yet reaped counts as ended).
 ended() { [ "$(cut -d' ' -f3 /proc/"$1"/stat 2>/dev/null)" = Z ] || ! kill -0 "$1" 2>/dev/null; }
 # An alarm $1 seconds ahead, in the clock's layout under LC_ALL=C.
 alarm_in() { LC_ALL=C date -d "+$1 sec" +'%m/%d/%Y %-I:%M:%S %p'; }
 
-# Xvfb on a free display in :$1..:$2, evilwm, and (unless $3 is "notray") trayer as the
-# notification area.
+# Xvfb on a free display in :$1..:$2, evilwm, and trayer as the notification area.
 start_session() {
   skip_without Xvfb evilwm trayer xdotool xdpyinfo
   display=""
@@ -66,7 +61,7 @@ start_session() {
   export DISPLAY=$display
   evilwm >/dev/null 2>&1 &
   pids="$! $pids"
-  [ "${3:-}" = notray ] || start_tray
+  start_tray
 }
 # Qt sees no system tray without a host for the icons. trayer now and then exits at once when
 # it starts while the window manager is still settling in: it gets a second chance.
@@ -88,21 +83,14 @@ click_in() {
   eval "$(xdotool getwindowgeometry --shell "$1")"
   xdotool mousemove $((X + $2)) $((Y + $3)) click 1
 }
-# The icon of the copy whose process id is $1 in trayer's panel: its small window that is
-# not its main window.
-tray_icon() {
-  icon=""
-  main=$(main_window "$1")
-  for w in $(xdotool search --all --pid "$1" --class '^Tollora$'); do
-    [ "$w" = "$main" ] && continue
-    eval "$(xdotool getwindowgeometry --shell "$w")"
-    [ "$WIDTH" -ge 16 ] && [ "$HEIGHT" -ge 16 ] && [ "$WIDTH" -le 64 ] && icon=$w
-  done
-  echo "$icon"
-}
+# Clicks the icon of the copy whose process id is $1 in trayer's panel: its small window.
 click_tray_icon() {
-  icon=$(tray_icon "$1")
+  icon=""
+  for w in $(xdotool search --all --pid "$1" --class '^Tollora$'); do
+    eval "$(xdotool getwindowgeometry --shell "$w")"
+    [ "$WIDTH" -ge 16 ] && [ "$HEIGHT" -ge 16 ] && [ "$WIDTH" -le 64 ] && [ "$HEIGHT" -le 64 ] && icon="$w $((WIDTH / 2)) $((HEIGHT / 2))"
+  done
   [ -n "$icon" ] || fail "no tray icon"
-  eval "$(xdotool getwindowgeometry --shell "$icon")"
-  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+  click_in $icon
+  icon=${icon%% *}
 }

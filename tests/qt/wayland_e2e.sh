@@ -2,8 +2,9 @@
 # The Linux program on Wayland, natively, under weston's headless backend, which has no
 # notification area and no input devices: the window shows, About is transient for the main
 # window, and after "Minimize To Tray" (which only minimises, with no tray) the window comes
-# back when the alarm rings and when Tollora is started again. What the compositor shows is
-# read from its scene graph; the program is worked through the test build's input pipe.
+# back when the alarm rings and when Tollora is started again; closed, it ends. What the
+# compositor shows is read from its scene graph; the program is worked through the test
+# build's input pipe.
 #
 # usage: wayland_e2e.sh <path of tollora_e2e>
 set -eu
@@ -49,4 +50,7 @@ input "click $title/cmdReset"
 minimise
 "$work/tollora" >>"$out" 2>&1 || fail "a second start ended with status $?"
 until_true 5 shown || fail "a second start did not bring the minimised window back"
+input "close $title/"
+until_true 10 ended $app || fail "the program did not end when its window was closed"
+wait $app || fail "the program ended with status $?"
 echo "PASS"
