@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -209,24 +208,6 @@ TEST_F(QtProgram, OtherProjectsOpensTheAddressWithoutAShell) {
   QTest::mouseClick(widget<QPushButton>(*app.loadedInstance<About>(), "cmdCommand1"), Qt::LeftButton);
   QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
   EXPECT_EQ(catcher.opened, QList<QUrl>{QUrl(QStringLiteral("https://example.org/brenlow/projects"))});
-}
-
-TEST_F(QtProgram, WithoutATrayMinimiseKeepsTheWindow) {
-  ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());  // offscreen has none
-  EXPECT_EQ(backend.trayIcon(), nullptr);
-  QTest::mouseClick(widget<QPushButton>(main(), "cmdMin"), Qt::LeftButton);
-  EXPECT_EQ(main().WindowState(), ui::vbMinimized);
-  EXPECT_TRUE(window(main())->isMinimized());
-  EXPECT_TRUE(main().visible());
-  EXPECT_TRUE(window(main())->isVisible());
-}
-
-TEST_F(QtProgram, ClosingTheMainWindowEndsTheProgram) {
-  QPointer<QWidget> w = window(main());
-  w->close();
-  EXPECT_FALSE(app.running());
-  settle();
-  EXPECT_TRUE(w.isNull());
 }
 
 struct Probe : ui::Form {
