@@ -44,16 +44,9 @@ wait_state 5 "window $title: visible=1 minimized=0"
 minimise 0
 wait_state 15 "$title/lblTime: visible=1 text=Time's Up!"
 has "window $title: visible=0 minimized=1" || fail "the window showed itself when the alarm rang"
-message=""
-find_message() {
-  for w in $(xdotool search --onlyvisible --class '^Tollora$' 2>/dev/null); do
-    [ "$w" = "$win" ] || [ "$w" = "$icon" ] || { message=$w; return 0; }
-  done
-  return 1
-}
-until_true 5 find_message || fail "no message from the tray icon"
-eval "$(xdotool getwindowgeometry --shell "$message")"
-xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+message() { xdotool search --onlyvisible --class '^Tollora$' 2>/dev/null | grep -vx -e "$win" -e "$icon" | head -n 1; }
+until_true 5 '[ -n "$(message)" ]' || fail "no message from the tray icon"
+click_in "$(message)" 40 20
 wait_state 5 "window $title: visible=1 minimized=0"
 input "click $title/cmdReset"
 
