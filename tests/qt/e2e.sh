@@ -12,13 +12,7 @@ bin=$1
 skip_without import xeyes xprop
 start_session 81 89
 
-cp "$bin" "$work/tollora" && cp "$(dirname "$bin")/beep.wav" "$work/"
-mkfifo "$work/input"
-# The C locale, so the program's AM/PM and date(1)'s agree.
-LC_ALL=C TOLLORA_TEST_STATE="$state" TOLLORA_TEST_INPUT="$work/input" "$work/tollora" >"$out" 2>&1 &
-app=$!
-pids="$app $pids"
-input() { echo "$*" >"$work/input"; }
+start_copy "$bin"
 # Minimize To Tray, and where the window then is.
 minimise() {
   click 212 129

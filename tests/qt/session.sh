@@ -19,7 +19,7 @@ out=$work/out.log
 fail() {
   echo "FAIL: $*"
   echo "--- last state ($state):"; cat "$state" 2>/dev/null || true
-  echo "--- program output:"; grep -v '^ALSA lib' "$out" 2>/dev/null || true
+  echo "--- program output:"; grep -v '^ALSA lib' "$out" 2>/dev/null | tail -n 40
   exit 1
 }
 skip_without() {
@@ -37,6 +37,15 @@ until_true() {
 }
 has() { grep -qxF "$1" "$state" 2>/dev/null; }
 wait_state() { until_true "$1" has "\"$2\"" || fail "no '$2' within $1 s"; }
+# The e2e build ($1) copied into $work with its sound and started there (in the C locale, so its
+# AM/PM and date(1)'s agree), reporting to $state and taking lines from `input`; sets $app.
+start_copy() {
+  cp "$1" "$work/tollora" && cp "$(dirname "$1")/beep.wav" "$work/" && mkfifo "$work/input"
+  LC_ALL=C TOLLORA_TEST_STATE="$state" TOLLORA_TEST_INPUT="$work/input" "$work/tollora" >"$out" 2>&1 &
+  app=$!
+  pids="$app $pids"
+}
+input() { echo "$*" >"$work/input"; }
 # Whether process $1 has ended (a zombie not yet reaped counts as ended).
 ended() { [ "$(cut -d' ' -f3 /proc/"$1"/stat 2>/dev/null)" = Z ] || ! kill -0 "$1" 2>/dev/null; }
 # An alarm $1 seconds ahead, in the clock's layout under LC_ALL=C.

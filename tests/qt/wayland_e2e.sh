@@ -17,12 +17,8 @@ weston --backend=headless-backend.so --socket="$WAYLAND_DISPLAY" --idle-time=0 -
 pids="$! $pids"
 until_true 10 '[ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ]' || fail "weston did not start: $(cat "$work/weston.log")"
 
-cp "$bin" "$work/tollora" && cp "$(dirname "$bin")/beep.wav" "$work/"
-mkfifo "$work/input"
-LC_ALL=C TOLLORA_TEST_STATE="$state" TOLLORA_TEST_INPUT="$work/input" WAYLAND_DEBUG=client "$work/tollora" >"$out" 2>"$work/protocol.log" &
-app=$!
-pids="$app $pids"
-input() { echo "$*" >"$work/input"; }
+export WAYLAND_DEBUG=client  # the requests the program sends, in its output
+start_copy "$bin"
 # Whether the compositor shows the main window.
 shown() { weston-debug scene-graph 2>/dev/null | grep -q "PID $app, .*top-level window '$title'"; }
 
@@ -31,7 +27,7 @@ until_true 10 shown || fail "the compositor shows no main window"
 
 input "click $title/cmdAbout"
 wait_state 5 "window About: visible=1 minimized=0"
-grep -q 'set_parent(xdg_toplevel@' "$work/protocol.log" || fail "About is not transient for the main window"
+grep -q 'set_parent(xdg_toplevel@' "$out" || fail "About is not transient for the main window"
 input "click About/cmdCommand2"
 
 # "Minimize To Tray", and the window is off the screen. Nothing tells a Wayland
