@@ -54,7 +54,7 @@ wait_state 10 "window $title: visible=1 minimized=0"
 xeyes -geometry 100x100+900+600 >/dev/null 2>&1 &
 pids="$! $pids"
 until_true 10 'eyes=$(xdotool search --class xeyes 2>/dev/null | head -n 1); [ -n "$eyes" ]' || fail "no xeyes"
-xdotool mousemove 950 650 windowactivate --sync "$eyes"
+xdotool mousemove 950 650 windowfocus --sync "$eyes"
 input "type $title/txtTime(0) $(alarm_in 3)"
 input "click $title/cmdMin"
 wait_state 5 "window $title: visible=1 minimized=1"
