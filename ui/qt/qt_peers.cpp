@@ -69,7 +69,8 @@ class FormWindow : public QWidget {
     activateWindow();
   }
   // Marked until the user turns to it (ActivationChange below): the desktop's own mark, and on
-  // X the ICCCM urgency hint as well, which every window manager and taskbar reads.
+  // X the ICCCM urgency hint as well, which window managers and taskbars read whatever else
+  // they support.
   void askAttention() {
     if (isActiveWindow()) return;  // the user works in it already
     QApplication::alert(this);
@@ -176,7 +177,7 @@ class QtFormPeer : public FormPeer {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (onWayland()) {
       // The compositor places windows. The program's other windows are transient for its main
-      // one, so that every compositor puts them over it rather than anywhere.
+      // one, which compositors keep in front of it (and most put over it), not just anywhere.
       const Form* main = app().mainForm();
       if (QWidget* parent = main && main != &form ? windowOf(main->hWnd()) : nullptr) {
         parent->winId();
