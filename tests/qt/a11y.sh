@@ -13,7 +13,7 @@ if [ -z "${TOLLORA_A11Y_BUS:-}" ]; then
   TOLLORA_A11Y_BUS=1 exec dbus-run-session -- sh "$0" "$@"
 fi
 . "$(dirname "$0")/session.sh"
-start_session 71 79
+start_session
 # What a screen reader does when it starts: switch the desktop's accessibility on. Toolkits
 # watch this switch and only then put their windows on the bus.
 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \

@@ -10,7 +10,7 @@ set -eu
 bin=$1
 . "$(dirname "$0")/session.sh"
 skip_without import xeyes xprop
-start_session 81 89
+start_session
 
 start_copy "$bin"
 # Minimize To Tray, and where the window then is.

@@ -62,7 +62,7 @@ else
   set -- "$root/usr/bin/tollora"
 fi
 
-start_session 51 59
+start_session
 # The default settings folder: no $XDG_CONFIG_HOME, so ~/.config.
 # The installed program as shipped: no test hook, so it is seen as a user sees it, by its
 # window and by the file its "Set Alarm" writes.

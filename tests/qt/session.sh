@@ -51,23 +51,13 @@ ended() { [ "$(cut -d' ' -f3 /proc/"$1"/stat 2>/dev/null)" = Z ] || ! kill -0 "$
 # An alarm $1 seconds ahead, in the clock's layout under LC_ALL=C.
 alarm_in() { LC_ALL=C date -d "+$1 sec" +'%m/%d/%Y %-I:%M:%S %p'; }
 
-# Xvfb on a free display in :$1..:$2, evilwm, and trayer as the notification area.
+# Xvfb on a free display, evilwm, and trayer as the notification area.
 start_session() {
-  skip_without Xvfb evilwm trayer xdotool xdpyinfo
-  display=""
-  for n in $(seq "$1" "$2"); do
-    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb=$!
-    if until_true 10 "xdpyinfo -display :$n >/dev/null 2>&1"; then
-      display=:$n
-      pids="$xvfb $pids"
-      break
-    fi
-    kill $xvfb 2>/dev/null || true
-  done
-  [ -n "$display" ] || fail "no free X display in :$1..:$2"
-  export DISPLAY=$display
+  skip_without Xvfb evilwm trayer xdotool
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  pids="$! $pids"
+  until_true 10 '[ -s "$work/display" ]' || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+  export DISPLAY=:$(cat "$work/display")
   evilwm >/dev/null 2>&1 &
   pids="$! $pids"
   start_tray
