@@ -5,8 +5,8 @@
 # is installed, so a second call costs nothing.
 set -euo pipefail
 
-run=(cmake make g++ pkg-config qt6-base-dev libcanberra-dev fonts-dejavu-core fonts-liberation)
-test=("${run[@]}" libgtest-dev clang libclang-rt-14-dev xvfb xauth evilwm trayer xdotool xclip x11-apps imagemagick
+run=(cmake make g++ pkg-config qt6-base-dev libcanberra-dev libxcb1-dev qt6-wayland fonts-dejavu-core fonts-liberation)
+test=("${run[@]}" libgtest-dev clang libclang-rt-14-dev xvfb xauth evilwm trayer xdotool xclip x11-apps x11-utils imagemagick weston
       g++-mingw-w64-x86-64 wine wine64 fonts-wine zip procps dbus at-spi2-core python3-pyatspi
       dpkg-dev file lintian desktop-file-utils appstream)
 

@@ -56,6 +56,9 @@ void Alarm::TrayAlarmRang() {
   trayIconAdded_ = false;
   setWindowState(ui::vbNormal);
   Show();
+  // Brought up by itself, the window may still be behind the user's work: most desktops keep
+  // the focus where the user is typing. It asks to be looked at instead.
+  ui::app().backend().requestAttention(hWnd());
 }
 
 void Alarm::Form_TrayMessage(ui::TrayClick click) {

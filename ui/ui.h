@@ -540,6 +540,10 @@ class Backend {
   virtual bool trayNotify(const std::u16string& title, const std::u16string& text) = 0;
 
   virtual void setForegroundWindow(Handle window) = 0;
+  // Asks the user to look at a window that cannot take the focus by itself, the platform's way
+  // (a flashing taskbar button, the window marked urgent); the mark goes when the user turns to
+  // it. Shows nothing by itself.
+  virtual void requestAttention(Handle window) = 0;
   // The part of the screen that windows may use (less task bars and panels), in twips, on the
   // monitor that shows `window` (the primary monitor for 0).
   virtual Rect workArea(Handle window) = 0;

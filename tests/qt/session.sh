@@ -1,15 +1,7 @@
-# Shared by the end-to-end scripts: a virtual X display of our own with a window manager and a
-# notification area, polling helpers and the program's reported state. Source it; it sets
-# $work (a scratch folder removed on exit) and $pids (processes ended on exit, by id).
-#
-# The tests' build of the program (tollora_e2e, never shipped) reports what is on screen through
-# TOLLORA_TEST_STATE: lines such as
-# "window Tollora v1.1: visible=1 minimized=0" and "Tollora v1.1/cmdSetAlarm: visible=1 text=...".
-
-for tool in Xvfb evilwm trayer xdotool xdpyinfo; do
-  command -v $tool >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }
-done
-
+# Shared by the end-to-end scripts: a scratch folder ($work, removed on exit), processes ended on
+# exit by id ($pids), polling on the state file of the e2e build (tests/qt/e2e_main.cpp), and
+# start_session: a virtual X display of our own with a window manager and a notification area.
+title="Tollora v1.1"
 work=$(mktemp -d)
 pids=""
 cleanup() {
@@ -21,18 +13,18 @@ trap cleanup EXIT INT TERM
 # The program's one-copy lock and socket, and the user's settings, stay inside the test.
 export XDG_RUNTIME_DIR=$work/run HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
 mkdir -m 700 "$XDG_RUNTIME_DIR" "$HOME"
-
-# The state file and program output that fail() shows; a script may point them elsewhere.
 state=$work/state
 out=$work/out.log
 
 fail() {
   echo "FAIL: $*"
   echo "--- last state ($state):"; cat "$state" 2>/dev/null || true
-  echo "--- program output:"; grep -v '^ALSA lib' "$out" 2>/dev/null || true
+  echo "--- program output:"; grep -v '^ALSA lib' "$out" 2>/dev/null | tail -n 40
   exit 1
 }
-
+skip_without() {
+  for tool in "$@"; do command -v "$tool" >/dev/null 2>&1 || { echo "SKIP: $tool is missing"; exit 77; }; done
+}
 # Polls a shell condition every 0.1 s for at most $1 seconds.
 until_true() {
   limit=$(($1 * 10)); shift
@@ -43,67 +35,61 @@ until_true() {
     sleep 0.1
   done
 }
-
 has() { grep -qxF "$1" "$state" 2>/dev/null; }
 wait_state() { until_true "$1" has "\"$2\"" || fail "no '$2' within $1 s"; }
-
-# Whether process $1 has ended (a zombie until its parent reaps it counts as ended).
+# The e2e build ($1) copied into $work with its sound and started there (in the C locale, so its
+# AM/PM and date(1)'s agree), reporting to $state and taking lines from `input`; sets $app.
+start_copy() {
+  cp "$1" "$work/tollora" && cp "$(dirname "$1")/beep.wav" "$work/" && mkfifo "$work/input"
+  LC_ALL=C TOLLORA_TEST_STATE="$state" TOLLORA_TEST_INPUT="$work/input" "$work/tollora" >"$out" 2>&1 &
+  app=$!
+  pids="$app $pids"
+}
+input() { echo "$*" >"$work/input"; }
+# Whether process $1 has ended (a zombie not yet reaped counts as ended).
 ended() { [ "$(cut -d' ' -f3 /proc/"$1"/stat 2>/dev/null)" = Z ] || ! kill -0 "$1" 2>/dev/null; }
+# An alarm $1 seconds ahead, in the clock's layout under LC_ALL=C.
+alarm_in() { LC_ALL=C date -d "+$1 sec" +'%m/%d/%Y %-I:%M:%S %p'; }
 
-# Xvfb on a free display in :$1..:$2, evilwm, and trayer as the notification area.
+# Xvfb on a free display, evilwm, and trayer as the notification area.
 start_session() {
-  display=""
-  for n in $(seq "$1" "$2"); do
-    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] && continue
-    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb=$!
-    if until_true 10 "xdpyinfo -display :$n >/dev/null 2>&1"; then
-      display=:$n
-      pids="$xvfb $pids"
-      break
-    fi
-    kill $xvfb 2>/dev/null || true
-  done
-  [ -n "$display" ] || fail "no free X display in :$1..:$2"
-  export DISPLAY=$display
+  skip_without Xvfb evilwm trayer xdotool
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  pids="$! $pids"
+  until_true 10 '[ -s "$work/display" ]' || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+  export DISPLAY=:$(cat "$work/display")
   evilwm >/dev/null 2>&1 &
   pids="$! $pids"
-  # Qt sees no system tray without a host for the icons. trayer now and then exits at once
-  # when it starts while the window manager is still settling in: it gets a second chance.
+  start_tray
+}
+# Qt sees no system tray without a host for the icons. trayer now and then exits at once when
+# it starts while the window manager is still settling in: it gets a second chance.
+start_tray() {
   for attempt in 1 2 3; do
     trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >"$work/trayer.log" 2>&1 &
     tray=$!
     pids="$tray $pids"
-    until_true 20 "xdotool search --class trayer >/dev/null 2>&1" && break
+    until_true 20 "xdotool search --class trayer >/dev/null 2>&1" && return
     kill "$tray" 2>/dev/null || true
-    [ "$attempt" = 3 ] && fail "trayer did not start: $(cat "$work/trayer.log")"
   done
+  fail "trayer did not start: $(cat "$work/trayer.log")"
 }
 
 # The X window of the main window of the copy whose process id is $1.
 main_window() { xdotool search --all --pid "$1" --name '^Tollora v1\.1$' 2>/dev/null | head -n 1; }
-
 # Clicks a point of the client area of window $1.
 click_in() {
   eval "$(xdotool getwindowgeometry --shell "$1")"
   xdotool mousemove $((X + $2)) $((Y + $3)) click 1
 }
-
-# The icon of the copy whose process id is $1 in trayer's panel: its small window that is
-# not its main window.
-tray_icon() {
-  icon=""
-  main=$(main_window "$1")
-  for w in $(xdotool search --all --pid "$1" --class '^Tollora$'); do
-    [ "$w" = "$main" ] && continue
-    eval "$(xdotool getwindowgeometry --shell "$w")"
-    [ "$WIDTH" -ge 16 ] && [ "$HEIGHT" -ge 16 ] && [ "$WIDTH" -le 64 ] && icon=$w
-  done
-  echo "$icon"
-}
+# Clicks the icon of the copy whose process id is $1 in trayer's panel: its small window.
 click_tray_icon() {
-  icon=$(tray_icon "$1")
+  icon=""
+  for w in $(xdotool search --all --pid "$1" --class '^Tollora$'); do
+    eval "$(xdotool getwindowgeometry --shell "$w")"
+    [ "$WIDTH" -ge 16 ] && [ "$HEIGHT" -ge 16 ] && [ "$WIDTH" -le 64 ] && [ "$HEIGHT" -le 64 ] && icon="$w $((WIDTH / 2)) $((HEIGHT / 2))"
+  done
   [ -n "$icon" ] || fail "no tray icon"
-  eval "$(xdotool getwindowgeometry --shell "$icon")"
-  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+  click_in $icon
+  icon=${icon%% *}
 }

@@ -62,6 +62,7 @@ class HeadlessBackend : public Backend {
   std::vector<TrayCall> trayCalls;
   std::vector<std::pair<std::u16string, std::u16string>> trayNotes;  // (title, text), given while the icon is shown
   std::vector<Handle> foregroundCalls;
+  std::vector<Handle> attentionCalls;
   std::vector<std::u16string> openedUrls;
   std::vector<Handle> destroyedWindows;  // in the order the windows went away
   std::vector<std::u16string> announcements;
@@ -141,6 +142,7 @@ class HeadlessBackend : public Backend {
     return shown;
   }
   void setForegroundWindow(Handle w) override { foregroundCalls.push_back(w); }
+  void requestAttention(Handle w) override { attentionCalls.push_back(w); }
   Rect workArea(Handle) override { return screen; }
   void openUrl(const std::u16string& address) override { openedUrls.push_back(address); }
   std::u16string programFolder() override { return folder; }

@@ -259,10 +259,11 @@ void QtBackend::trayActivated(QSystemTrayIcon::ActivationReason reason) {
 }
 
 void QtBackend::setForegroundWindow(Handle window) {
-  QWidget* widget = windowOf(window);
-  if (!widget) return;
-  widget->raise();
-  widget->activateWindow();
+  if (QWidget* widget = windowOf(window)) bringForward(widget);
+}
+
+void QtBackend::requestAttention(Handle window) {
+  if (QWidget* widget = windowOf(window)) qt::requestAttention(widget);
 }
 
 Rect QtBackend::workArea(Handle window) {

@@ -45,6 +45,7 @@ class QtBackend : public Backend {
   void trayHide(const TrayIcon& icon) override;
   bool trayNotify(const std::u16string& title, const std::u16string& text) override;
   void setForegroundWindow(Handle window) override;
+  void requestAttention(Handle window) override;
   Rect workArea(Handle window) override;
   void openUrl(const std::u16string& address) override;
   std::u16string programFolder() override { return folder_; }

@@ -10,9 +10,16 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include <xcb/xcb.h>
 
 #include "ui/qt/qt_access.h"
 #include "ui/qt/qt_backend.h"
@@ -33,6 +40,12 @@ QString css(Color c) { return cssColor(c, QApplication::palette()); }
 QString toLines(const std::u16string& s) { return toQString(s).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 std::u16string fromLines(QString s) { return fromQString(s.replace(QLatin1Char('\n'), QStringLiteral("\r\n"))); }
 
+// Wayland: windows neither place themselves nor are told whether they are minimised.
+bool onWayland() {
+  static const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+  return wayland;
+}
+
 // --- forms --------------------------------------------------------------------------------
 
 class FormWindow : public QWidget {
@@ -41,6 +54,28 @@ class FormWindow : public QWidget {
       : form_(&form), backend_(backend), image_(form.picture), background_(color(form.backColor)) {}
   // The form is unloading: no more events go to it.
   void detach() { form_ = nullptr; }
+
+  // Back on the screen if the compositor holds it minimised. Wayland: there is no request that
+  // undoes a minimise, and Qt sends none for showNormal(), raise() or activateWindow(); the
+  // window goes and comes again instead, a new window that the compositor maps in front.
+  void comeBack() {
+    if (!minimisedUnseen_) return;
+    hide();
+    show();
+  }
+  void bringForward() {
+    comeBack();
+    raise();
+    activateWindow();
+  }
+  // Marked until the user turns to it (ActivationChange below): the desktop's own mark, and on
+  // X the ICCCM urgency hint as well, which window managers and taskbars read whatever else
+  // they support.
+  void askAttention() {
+    if (isActiveWindow()) return;  // the user works in it already
+    QApplication::alert(this);
+    setUrgent(true);
+  }
 
  protected:
   void paintEvent(QPaintEvent*) override {
@@ -65,8 +100,23 @@ class FormWindow : public QWidget {
   }
   void changeEvent(QEvent* e) override {
     QWidget::changeEvent(e);
+    if (e->type() == QEvent::ActivationChange && isActiveWindow()) {
+      setUrgent(false);
+      // Wayland: the user brought the minimised window back through the desktop.
+      if (minimisedUnseen_) {
+        minimisedUnseen_ = false;
+        if (form_) form_->nativeStateChanged(vbNormal);
+      }
+      return;
+    }
     if (e->type() != QEvent::WindowStateChange) return;
     backend_.stateChanged();
+    if (onWayland()) {
+      // Wayland has no minimised state to report: Qt asks the compositor to minimise, then says
+      // at once that the window is normal again. That is not the user restoring it.
+      if (isMinimized()) minimisedUnseen_ = true;
+      else if (minimisedUnseen_) return;
+    }
     if (form_) form_->nativeStateChanged(isMinimized() ? vbMinimized : vbNormal);
   }
   void closeEvent(QCloseEvent* e) override {
@@ -76,6 +126,7 @@ class FormWindow : public QWidget {
   }
   void showEvent(QShowEvent* e) override {
     QWidget::showEvent(e);
+    minimisedUnseen_ = false;  // shown anew: a new window on Wayland, never minimised
     backend_.stateChanged();
   }
   void hideEvent(QHideEvent* e) override {
@@ -84,8 +135,30 @@ class FormWindow : public QWidget {
   }
 
  private:
+  // X11 only: sets or clears the urgency flag in the window's WM_HINTS, keeping the rest.
+  void setUrgent(bool on) {
+    if (urgent_ == on) return;
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection()) return;
+    urgent_ = on;
+    xcb_connection_t* c = x11->connection();
+    const auto w = static_cast<xcb_window_t>(winId());
+    std::uint32_t hints[9] = {};  // flags, input, initial state, icon, ..., window group
+    if (auto* reply = xcb_get_property_reply(c, xcb_get_property(c, 0, w, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 0, 9), nullptr)) {
+      const int length = xcb_get_property_value_length(reply);
+      std::memcpy(hints, xcb_get_property_value(reply), std::min<std::size_t>(static_cast<std::size_t>(std::max(length, 0)), sizeof hints));
+      std::free(reply);
+    }
+    constexpr std::uint32_t kUrgencyHint = 1u << 8;
+    hints[0] = on ? hints[0] | kUrgencyHint : hints[0] & ~kUrgencyHint;
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 32, 9, hints);
+    xcb_flush(c);
+  }
+
   Form* form_;
   QtBackend& backend_;
+  bool minimisedUnseen_ = false;  // Wayland: minimised, and not seen since
+  bool urgent_ = false;
   Image image_;
   bool decoded_ = false;
   QPixmap picture_;
@@ -102,7 +175,16 @@ class QtFormPeer : public FormPeer {
     window_->setFont(toQFont(form.font));
     window_->resize(px(form.ScaleWidth()), px(form.ScaleHeight()));
     const QScreen* screen = QGuiApplication::primaryScreen();
-    if (form.centerOnScreen && screen) {
+    if (onWayland()) {
+      // The compositor places windows. The program's other windows are transient for its main
+      // one, which compositors keep in front of it (and most put over it), not just anywhere.
+      const Form* main = app().mainForm();
+      if (QWidget* parent = main && main != &form ? windowOf(main->hWnd()) : nullptr) {
+        parent->winId();
+        window_->winId();
+        window_->windowHandle()->setTransientParent(parent->windowHandle());
+      }
+    } else if (form.centerOnScreen && screen) {
       // The frame is not known before the window manager has framed the window; centring
       // the client area is within a few pixels.
       const QRect area = screen->availableGeometry();
@@ -130,9 +212,12 @@ class QtFormPeer : public FormPeer {
           window_->hide();
           break;
         }
+        // In front, but the keyboard focus stays where the user works: a window that comes
+        // up by itself (the alarm, a panel that ended) would take keys typed for another.
+        // The program asks for the focus where the user asked for the window.
         window_->show();
+        window_->comeBack();
         window_->raise();
-        window_->activateWindow();
         if (!focused_) focusFirst();
         break;
       case Prop::State:
@@ -144,10 +229,11 @@ class QtFormPeer : public FormPeer {
           window_->showMinimized();
         } else {
           window_->showNormal();
+          window_->comeBack();
         }
         break;
       case Prop::Geometry:
-        window_->move(px(form_.Left()), px(form_.Top()));
+        if (!onWayland()) window_->move(px(form_.Left()), px(form_.Top()));
         window_->resize(px(form_.ScaleWidth()), px(form_.ScaleHeight()));
         break;
       case Prop::Repaint:
@@ -421,6 +507,14 @@ class Countdown : public TimerPeer {
 };
 
 }  // namespace
+
+void bringForward(QWidget* window) {
+  if (auto* form = dynamic_cast<FormWindow*>(window)) form->bringForward();
+}
+
+void requestAttention(QWidget* window) {
+  if (auto* form = dynamic_cast<FormWindow*>(window)) form->askAttention();
+}
 
 std::unique_ptr<FormPeer> createFormPeers(Form& form, QtBackend& backend) {
   auto peer = std::make_unique<QtFormPeer>(form, backend);

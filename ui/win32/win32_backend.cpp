@@ -246,6 +246,13 @@ RegionalSettings Win32Backend::regional() {
           localeText(LOCALE_S2359, u"PM")};
 }
 
+void Win32Backend::requestAttention(Handle window) {
+  // The taskbar button flashes until the window comes to the foreground, which Windows does
+  // not grant a program the user is not working with.
+  FLASHWINFO flash{sizeof flash, reinterpret_cast<HWND>(window), FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
+  FlashWindowEx(&flash);
+}
+
 Rect Win32Backend::workArea(Handle window) {
   HWND hwnd = reinterpret_cast<HWND>(window);
   MONITORINFO monitor{};

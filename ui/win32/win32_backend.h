@@ -85,6 +85,7 @@ class Win32Backend : public Backend {
   void trayHide(const TrayIcon& icon) override;
   bool trayNotify(const std::u16string& title, const std::u16string& text) override;
   void setForegroundWindow(Handle window) override { SetForegroundWindow(reinterpret_cast<HWND>(window)); }
+  void requestAttention(Handle window) override;
   Rect workArea(Handle window) override;
   void openUrl(const std::u16string& address) override;
   std::u16string programFolder() override;
