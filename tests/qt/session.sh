@@ -58,6 +58,13 @@ start_session() {
   pids="$! $pids"
   until_true 10 '[ -s "$work/display" ]' || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
   export DISPLAY=:$(cat "$work/display")
+  # A session bus of the test's own, as a desktop has: without one, the first program to ask
+  # for it makes libdbus start one for the display, which outlives the test.
+  if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
+    set -- $(dbus-daemon --session --fork --print-address=1 --print-pid=1) || fail "no session bus"
+    export DBUS_SESSION_BUS_ADDRESS=$1
+    pids="$2 $pids"
+  fi
   evilwm >/dev/null 2>&1 &
   pids="$! $pids"
   start_tray
