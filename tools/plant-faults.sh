@@ -10,6 +10,7 @@
 # "ID  BUILD-FAILED" (a bad entry), then "faults: caught C of N (M missed, G gone)".
 set -uo pipefail
 shopt -u patsub_replacement 2>/dev/null  # an "&" in a replacement is an "&"
+{  # read whole before it runs: an edit or a checkout while it runs does not reach it
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 only= suites= jobs=2 out= check=
@@ -71,8 +72,14 @@ suites_of() {  # FILE: the suites that can see a fault in it
 work=$(mktemp -d)
 child= planted=
 cleanup() {
-  if [ -n "$child" ]; then kill -TERM -- -"$child" 2>/dev/null; wait "$child" 2>/dev/null; fi
+  trap '' INT TERM
   [ -n "$planted" ] && cat "$work/orig" >"$planted"
+  if [ -n "$child" ]; then
+    # Asked to stop, then, after ten seconds, made to: the session holds only what this started.
+    kill -TERM -- -"$child" 2>/dev/null
+    for _ in {1..100}; do kill -0 "$child" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL -- -"$child" 2>/dev/null
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -118,6 +125,7 @@ suite() {
       sed -n 's/^FAIL /wine: /p' "$log" >"$work/failed" ;;
     *) echo "unknown suite: $1" >&2; exit 2 ;;
   esac
+  return 0
 }
 
 # The unpatched tree first: it must build, and a test that fails without any fault is no catch.
@@ -169,3 +177,5 @@ score="faults: caught $caught of ${#picked[@]} ($missed missed, $gone gone$([ "$
 echo "$score"
 [ -z "$out" ] || echo "$score" >>"$out"
 echo "time: $((SECONDS / 60)) min $((SECONDS % 60)) s" >&2
+exit
+}
