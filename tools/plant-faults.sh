@@ -137,12 +137,9 @@ for s in $needed; do
   [ -z "${base[$s]}" ] || { echo "fails without any fault, not counted ($s):"; sed 's/^/  /' "$work/failed"; } >&2
 done
 
-caught=0 missed=0 gone=0 broken=0
-[ -z "$out" ] || : >"$out"
-report() {
-  printf '%-28s %s\n' "$1" "$2"
-  [ -z "$out" ] || printf '%-28s %s\n' "$1" "$2" >>"$out"
-}
+caught=0 missed=0 gone=0 broken=0 out=${out:-/dev/null}
+: >"$out"
+report() { printf '%-28s %s\n' "$1" "$2" | tee -a "$out"; }
 for i in "${picked[@]}"; do
   id=${F[$i,id]} file=${F[$i,file]} find=${F[$i,find]}
   c=$(count "$file" "$find")
@@ -161,7 +158,7 @@ for i in "${picked[@]}"; do
       echo "$id does not build ($s):" >&2; grep -m5 -E 'error|Error' "$work/$s.log" >&2
       break
     fi
-    if [ -n "${base[$s]}" ]; then grep -vxF -e "${base[$s]}" "$work/failed"; else cat "$work/failed"; fi >>"$work/caught"
+    grep -vxF -e "${base[$s]}" "$work/failed" >>"$work/caught"  # an empty pattern only takes empty lines
   done
   cat "$work/orig" >"$file" && planted=
   if [ -z "$built" ]; then
@@ -173,9 +170,8 @@ for i in "${picked[@]}"; do
   fi
 done
 
-score="faults: caught $caught of ${#picked[@]} ($missed missed, $gone gone$([ "$broken" -eq 0 ] || echo ", $broken build-failed"))"
-echo "$score"
-[ -z "$out" ] || echo "$score" >>"$out"
+echo "faults: caught $caught of ${#picked[@]} ($missed missed, $gone gone$([ "$broken" -eq 0 ] || echo ", $broken build-failed"))" |
+  tee -a "$out"
 echo "time: $((SECONDS / 60)) min $((SECONDS % 60)) s" >&2
 [ "$broken" -eq 0 ]  # a fault that does not build is an entry to mend
 exit
