@@ -14,7 +14,9 @@
 #include <initguid.h>
 #include <oleacc.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -23,6 +25,7 @@
 
 namespace {
 
+using Names = std::vector<std::wstring>;
 constexpr UINT kTrayCallback = WM_APP + 1;  // what the program asks the shell to send
 constexpr DWORD kLimitMs = 20000;
 constexpr COLORREF kRed = RGB(230, 35, 35), kOrange = RGB(255, 128, 0), kGreen = RGB(0, 192, 0);
@@ -38,88 +41,72 @@ bool check(bool ok, const std::string& what, const std::string& detail = {}) {
 // Polls until `done` holds or the limit passes, dispatching messages meanwhile (accessibility
 // events arrive as messages); never a fixed sleep.
 bool waitFor(const std::function<bool()>& done, DWORD limitMs = kLimitMs) {
-  for (const ULONGLONG end = GetTickCount64() + limitMs;;) {
-    if (done()) return true;
+  for (const ULONGLONG end = GetTickCount64() + limitMs; !done(); MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT)) {
     if (GetTickCount64() > end) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
     for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
   }
+  return true;
 }
 
 std::string narrow(const std::wstring& s) {
   std::string out(s.size() * 3, '\0');
-  out.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), out.data(),
-                                                          static_cast<int>(out.size()), nullptr, nullptr)));
+  out.resize(WideCharToMultiByte(CP_UTF8, 0, s.c_str(), int(s.size()), out.data(), int(out.size()), nullptr, nullptr));
   return out;
 }
 
 std::wstring textOf(HWND w) {
-  wchar_t buffer[512] = {};
-  return std::wstring(buffer, static_cast<std::size_t>(SendMessageW(w, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer))));
+  wchar_t text[512] = {};
+  return std::wstring(text, SendMessageW(w, WM_GETTEXT, std::size(text), LPARAM(text)));
 }
 
 std::wstring classOf(HWND w) {
-  wchar_t buffer[64] = {};
-  GetClassNameW(w, buffer, 64);
-  return buffer;
+  wchar_t name[64] = {};
+  GetClassNameW(w, name, 64);
+  return name;
 }
 
-// The child of a window class whose text is `text` (any when null) or, with `part`, holds
-// it; a hidden one (or one of a hidden window) only with `hidden`.
+// The child of a window class whose text is `text` (any when null) or, with `part`, holds it;
+// a hidden one (or one of a hidden window) only with `hidden`.
 HWND child(HWND parent, const wchar_t* windowClass, const wchar_t* text = nullptr, bool part = false, bool hidden = false) {
   for (HWND w = parent ? GetWindow(parent, GW_CHILD) : nullptr; w; w = GetWindow(w, GW_HWNDNEXT)) {
-    if (!(hidden || IsWindowVisible(w)) || _wcsicmp(classOf(w).c_str(), windowClass) != 0) continue;
+    if (!(hidden || IsWindowVisible(w)) || classOf(w) != windowClass) continue;
     const std::wstring t = textOf(w);
-    if (!text || (part ? t.find(text) != std::wstring::npos : t == text)) return w;
+    if ((!text || (part ? t.find(text) != std::wstring::npos : t == text))) return w;
   }
   return nullptr;
 }
 
-// The program's forms by caption (any when null), found without a message to the program,
-// which may be busy in its start-up.
-std::vector<HWND> formsOf(DWORD pid, const wchar_t* caption) {
-  struct Query {
-    DWORD pid;
-    const wchar_t* caption;
-    std::vector<HWND> found;
-  } query{pid, caption, {}};
-  EnumWindows(
-      [](HWND w, LPARAM p) -> BOOL {
-        auto& q = *reinterpret_cast<Query*>(p);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        wchar_t text[64] = {};
-        GetWindowTextW(w, text, 64);
-        if ((!q.pid || owner == q.pid) && classOf(w) == L"TolloraForm" && (!q.caption || q.caption == std::wstring(text)))
-          q.found.push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&query));
-  return query.found;
-}
-
 bool shown(HWND w) { return w && IsWindowVisible(w) && !IsIconic(w); }
+
+// The program's forms with a caption, found without a message to the program, which may be
+// busy starting.
+std::vector<HWND> forms(DWORD pid, const wchar_t* caption) {
+  std::vector<HWND> found;
+  for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, L"TolloraForm", caption));) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (!pid || owner == pid) found.push_back(w);
+  }
+  return found;
+}
 
 struct Program {
   PROCESS_INFORMATION process{};
   bool start(const std::wstring& folder, const std::wstring& args = {}) {
     std::wstring command = L"\"" + folder + L"\\tollora.exe\" " + args;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
+    STARTUPINFOW startup{sizeof(startup)};
     return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &process);
   }
   HWND form(const wchar_t* caption = L"Tollora v1.1") const {
-    const auto found = formsOf(process.dwProcessId, caption);
+    const auto found = forms(process.dwProcessId, caption);
     return found.empty() ? nullptr : found.front();
   }
   HWND message() const { return shown(form(L"Tollora")) ? form(L"Tollora") : nullptr; }
   // Shown and through its start-up: a click sent while the program is still in Form_Load
   // would come before the tray icon exists.
-  HWND shownMain() {
+  HWND shownMain() const {
     HWND main = nullptr;
-    if (!waitFor([&] { return shown(main = form()); })) return nullptr;
-    WaitForInputIdle(process.hProcess, kLimitMs);
-    return main;
+    return waitFor([&] { return shown(main = form()); }) && !WaitForInputIdle(process.hProcess, kLimitMs) ? main : nullptr;
   }
   bool exited(DWORD limitMs = kLimitMs) const { return WaitForSingleObject(process.hProcess, limitMs) == WAIT_OBJECT_0; }
   DWORD exitCode() const {
@@ -127,23 +114,18 @@ struct Program {
     GetExitCodeProcess(process.hProcess, &code);
     return code;
   }
-  bool close() {
-    PostMessageW(form(), WM_CLOSE, 0, 0);
-    return exited() && exitCode() == 0;
-  }
+  bool close() const { return PostMessageW(form(), WM_CLOSE, 0, 0) && exited() && exitCode() == 0; }
   ~Program() {
-    if (!process.hProcess) return;
-    if (!exited(0)) TerminateProcess(process.hProcess, 99);
+    if (process.hProcess && !exited(0)) TerminateProcess(process.hProcess, 99);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
 };
 
-// --- input, as the user's: the system's queues, which a blocked window never reads ---------
+// --- input: real mouse and keys go through the system's queues, as the user's ----------------
 
 void press(WORD key) {
-  INPUT input[2] = {};
-  input[0].type = input[1].type = INPUT_KEYBOARD;
+  INPUT input[2] = {{INPUT_KEYBOARD}, {INPUT_KEYBOARD}};
   input[0].ki.wVk = input[1].ki.wVk = key;
   input[1].ki.dwFlags = KEYEVENTF_KEYUP;
   SendInput(2, input, sizeof(INPUT));
@@ -151,24 +133,18 @@ void press(WORD key) {
 
 bool realClick(HWND w, bool right = false) {
   RECT r;
-  if (!w || !GetWindowRect(w, &r) || !SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2)) return false;
-  INPUT input[2] = {};
-  input[0].type = input[1].type = INPUT_MOUSE;
+  INPUT input[2] = {{INPUT_MOUSE}, {INPUT_MOUSE}};
   input[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
   input[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
-  return SendInput(2, input, sizeof(INPUT)) == 2;
+  return w && GetWindowRect(w, &r) && SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2) && SendInput(2, input, sizeof(INPUT)) == 2;
 }
 
-bool click(HWND parent, const wchar_t* caption) {
-  HWND button = child(parent, L"Button", caption);
-  return button && SendMessageW(button, BM_CLICK, 0, 0) == 0;
-}
-
-// Whether the click's handler returns within 5 s: a modal window it opened would hold it.
-bool clickReturns(HWND button) {
+// A click whose handler returns within 5 s: one that opened a modal window would not.
+bool click(HWND button) {
   DWORD_PTR result = 0;
-  return button && SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+  return button && SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &result);
 }
+bool click(HWND parent, const wchar_t* caption) { return click(child(parent, L"Button", caption)); }
 
 // The save button under whichever caption the alarm's state gives it, once the first look at
 // the alarm has given it one, 2.5 s in.
@@ -178,12 +154,13 @@ HWND saveButton(HWND main) {
   return b;
 }
 
-void type(HWND box, const std::wstring& text) { SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())); }
+void type(HWND box, const std::wstring& text) { SendMessageW(box, WM_SETTEXT, 0, LPARAM(text.c_str())); }
 
-HWND focusIn(HWND window) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof(info);
-  return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+bool focusOn(HWND window, const wchar_t* text) {
+  GUITHREADINFO info{sizeof(info)};
+  return waitFor([&] {
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && (text ? textOf(info.hwndFocus) == text : classOf(info.hwndFocus) == L"Edit");
+  });
 }
 
 bool toFront(HWND window) {
@@ -191,178 +168,116 @@ bool toFront(HWND window) {
   return waitFor([&] { return GetForegroundWindow() == window; }, 5000);
 }
 
-// The texts of the controls Tab visits, from the first.
-std::vector<std::wstring> tabOrder(HWND window) {
-  std::vector<std::wstring> order;
-  HWND first = GetNextDlgTabItem(window, nullptr, FALSE);
-  for (HWND w = first; w && order.size() < 10; w = GetNextDlgTabItem(window, w, FALSE)) {
-    order.push_back(classOf(w) == L"Edit" ? L"<edit>" : textOf(w));
-    if (GetNextDlgTabItem(window, w, FALSE) == first) break;
-  }
+Names tabOrder(HWND window) {
+  Names order;
+  HWND first = GetNextDlgTabItem(window, nullptr, FALSE), w = first;
+  do order.push_back(classOf(w) == L"Edit" ? L"<edit>" : textOf(w));
+  while ((w = GetNextDlgTabItem(window, w, FALSE)) != first && order.size() < 10);
   return order;
 }
 
-// --- what a screen reader reads, through the system's accessibility objects ---------------
+// --- what a screen reader gets: a window's client object (its window object is blank in Wine) --
 
 struct Accessible {
   std::wstring name;
-  long role = -1, state = -1;
+  long role = -1, state = STATE_SYSTEM_INVISIBLE;
 };
 
-Accessible readAccessible(IAccessible* a, long childId = CHILDID_SELF) {
+Accessible reader(HWND w) {
   Accessible r;
-  VARIANT id, v;
-  VariantInit(&id);
-  VariantInit(&v);
-  id.vt = VT_I4;
-  id.lVal = childId;
+  IAccessible* a = nullptr;
+  if (!w || FAILED(AccessibleObjectFromWindow(w, DWORD(OBJID_CLIENT), IID_IAccessible, reinterpret_cast<void**>(&a)))) return r;
+  VARIANT self{}, v{};
+  self.vt = VT_I4;
   BSTR name = nullptr;
-  if (a->get_accName(id, &name) == S_OK && name) r.name.assign(name, SysStringLen(name));
+  if (a->get_accName(self, &name) == S_OK && name) r.name.assign(name, SysStringLen(name));
   SysFreeString(name);
-  if (SUCCEEDED(a->get_accRole(id, &v)) && v.vt == VT_I4) r.role = v.lVal;
-  VariantClear(&v);
-  if (SUCCEEDED(a->get_accState(id, &v)) && v.vt == VT_I4) r.state = v.lVal;
-  VariantClear(&v);
-  return r;
-}
-
-// A window's client object, which carries its name under Wine (the window-level one is blank).
-Accessible readWindow(HWND w) {
-  IAccessible* a = nullptr;
-  if (!w || FAILED(AccessibleObjectFromWindow(w, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, reinterpret_cast<void**>(&a))))
-    return {};
-  const Accessible r = readAccessible(a);
+  if (SUCCEEDED(a->get_accRole(self, &v)) && v.vt == VT_I4) r.role = v.lVal;
+  if (SUCCEEDED(a->get_accState(self, &v)) && v.vt == VT_I4) r.state = v.lVal;
   a->Release();
   return r;
 }
 
-// The names a reader finds on show in a window: its child windows' and its own elements'.
-std::vector<std::wstring> readableNames(HWND w) {
-  std::vector<std::wstring> names;
-  IAccessible* a = nullptr;
-  long count = 0, got = 0;
-  if (!w || FAILED(AccessibleObjectFromWindow(w, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, reinterpret_cast<void**>(&a))))
-    return names;
-  a->get_accChildCount(&count);
-  std::vector<VARIANT> children(static_cast<std::size_t>(count));
-  if (count > 0 && SUCCEEDED(AccessibleChildren(a, 0, count, children.data(), &got))) {
-    for (long i = 0; i < got; ++i) {
-      VARIANT& c = children[static_cast<std::size_t>(i)];
-      IOleWindow* window = nullptr;
-      HWND hwnd = nullptr;
-      Accessible item;
-      if (c.vt == VT_DISPATCH && c.pdispVal && SUCCEEDED(c.pdispVal->QueryInterface(IID_IOleWindow, reinterpret_cast<void**>(&window)))) {
-        window->GetWindow(&hwnd);
-        window->Release();
-        item = readWindow(hwnd);
-      } else if (c.vt == VT_I4) {
-        item = readAccessible(a, c.lVal);
-      }
-      if (item.state != -1 && !(item.state & STATE_SYSTEM_INVISIBLE)) names.push_back(item.name);
-      VariantClear(&c);
-    }
-  }
-  a->Release();
+// The names a reader finds on show in a window, one for each control it is not told is invisible.
+Names namesOnShow(HWND w) {
+  Names names;
+  for (HWND c = GetWindow(w, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    if (const Accessible a = reader(c); !(a.state & STATE_SYSTEM_INVISIBLE)) names.push_back(a.name);
   return names;
 }
 
-bool has(const std::vector<std::wstring>& names, const std::wstring& name) {
-  for (auto& n : names)
-    if (n == name) return true;
-  return false;
+bool has(const Names& names, const Names& wanted) {
+  for (auto& n : wanted)
+    if (std::find(names.begin(), names.end(), n) == names.end()) return false;
+  return true;
 }
 
-// The names of EVENT_SYSTEM_ALERT objects raised by the program, as a screen reader hears them.
-std::vector<std::wstring> alerts;
-void CALLBACK onAlert(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG childId, DWORD, DWORD) {
-  IAccessible* a = nullptr;
-  VARIANT c;
-  VariantInit(&c);
-  std::wstring name = L"<unreadable>";
-  if (SUCCEEDED(AccessibleObjectFromEvent(window, static_cast<DWORD>(object), static_cast<DWORD>(childId), &a, &c)) && a) {
-    name = readAccessible(a, c.vt == VT_I4 ? c.lVal : CHILDID_SELF).name;
-    a->Release();
-  }
-  alerts.push_back(name);
-}
+Names alerts;  // what the program raised EVENT_SYSTEM_ALERT for, as a reader hears it
+void CALLBACK onAlert(HWINEVENTHOOK, DWORD, HWND w, LONG, LONG, DWORD, DWORD) { alerts.push_back(reader(w).name); }
 
-// --- the screen ------------------------------------------------------------------------------
+// --- the screen --------------------------------------------------------------------------------
 
-// The share of a window's pixels on the screen that have colour `c`.
+// The share of a window's pixels on the screen that are of colour `c`.
 double share(HWND w, COLORREF c) {
   RECT r{};
-  GetWindowRect(w, &r);
+  if (!w || !GetWindowRect(w, &r) || r.right <= r.left || r.bottom <= r.top) return 0;
   const int width = r.right - r.left, height = r.bottom - r.top;
-  if (width <= 0 || height <= 0) return 0;
-  BITMAPINFO info{};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
+  BITMAPINFO info{{sizeof(BITMAPINFOHEADER), width, -height, 1, 32}};
+  DWORD* bits = nullptr;
   HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-  HBITMAP picture = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, picture);
+  HBITMAP picture = CreateDIBSection(screen, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+  SelectObject(memory, picture);
   BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-  const DWORD want = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-  int n = 0;
-  for (int i = 0; i < width * height; ++i) n += (static_cast<DWORD*>(bits)[i] & 0xFFFFFF) == want;
-  SelectObject(memory, old);
-  DeleteObject(picture);
+  const DWORD want = RGB(GetBValue(c), GetGValue(c), GetRValue(c));  // a DIB's pixel is 0x00RRGGBB, a COLORREF 0x00BBGGRR
+  const auto n = std::count_if(bits, bits + width * height, [&](DWORD pixel) { return (pixel & 0xFFFFFF) == want; });
   DeleteDC(memory);
+  DeleteObject(picture);
   ReleaseDC(nullptr, screen);
-  return static_cast<double>(n) / (width * height);
+  return double(n) / (width * height);
 }
 
 // Wine without a desktop tray shows the icons in a small window of its own, which lands over
 // the program's window; it goes into the corner before any real click or screenshot.
 HWND trayIcon() {
   HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
-  if (!tray) return nullptr;
   RECT r;
-  GetWindowRect(tray, &r);
-  SetWindowPos(tray, HWND_BOTTOM, GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left), GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top),
-               0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+  if (!tray || !GetWindowRect(tray, &r)) return nullptr;
+  SetWindowPos(tray, HWND_BOTTOM, GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left), GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top), 0, 0,
+               SWP_NOSIZE | SWP_NOACTIVATE);
   return FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr);
 }
 
 // Whether `where` comes to hold and then holds for 1.5 s on end: a window manager that places
 // a new window itself moves it a moment after it appears, and the program moves it back.
 bool settles(const std::function<bool()>& where) {
-  const ULONGLONG end = GetTickCount64() + kLimitMs;
-  while (GetTickCount64() < end)
-    if (waitFor(where, static_cast<DWORD>(end - GetTickCount64())) && !waitFor([&] { return !where(); }, 1500)) return true;
+  for (const ULONGLONG end = GetTickCount64() + kLimitMs; GetTickCount64() < end;)
+    if (waitFor(where, DWORD(end - GetTickCount64())) && !waitFor([&] { return !where(); }, 1500)) return true;
   return false;
 }
 
-std::string rectText(const RECT& r) {
+std::string at(HWND w) {
+  RECT r{};
+  GetWindowRect(w, &r);
   return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
 }
 
-// Whether a window comes to rest.
-bool settled(HWND w) {
+// Where it rests: still for 1.5 s, and with its corner at `corner` if given.
+bool restsAt(HWND w, const RECT* corner = nullptr) {
   RECT last{}, now{};
   return settles([&] {
-    GetWindowRect(w, &now);
-    const bool same = EqualRect(&now, &last);
+    const bool still = GetWindowRect(w, &now) && EqualRect(&now, &last) && (!corner || (std::abs(now.left - corner->left) <= 1 && std::abs(now.top - corner->top) <= 1));
     last = now;
-    return same;
+    return still;
   });
 }
 
-bool landsAt(HWND w, POINT expected, std::string& seen) {
-  RECT r{};
-  const bool ok = settles([&] { return GetWindowRect(w, &r) && std::abs(r.left - expected.x) <= 1 && std::abs(r.top - expected.y) <= 1; });
-  seen = rectText(r) + " instead of " + std::to_string(expected.x) + "," + std::to_string(expected.y);
-  return ok;
-}
-
-// Whether the message settles on the screen clear of the main window, so never over its buttons.
-bool besideMain(HWND message, HWND main, std::string& seen) {
-  RECT at{}, frame{}, overlap{}, screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, in{};
-  const bool ok = settles([&] {
-    return GetWindowRect(message, &at) && GetWindowRect(main, &frame) && !IntersectRect(&overlap, &at, &frame) &&
-           IntersectRect(&in, &at, &screen) && EqualRect(&in, &at);
+// Whether a message rests on the screen clear of the main window, so never over its buttons.
+bool besideMain(HWND message, HWND main) {
+  RECT m{}, frame{}, both{}, screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  return settles([&] {
+    return GetWindowRect(message, &m) && GetWindowRect(main, &frame) && !IntersectRect(&both, &m, &frame) && IntersectRect(&both, &m, &screen) &&
+           EqualRect(&both, &m);
   });
-  seen = rectText(at) + " by " + rectText(frame);
-  return ok;
 }
 
 bool screenshot(const std::wstring& folder, const std::wstring& name, HWND window) {
@@ -371,12 +286,11 @@ bool screenshot(const std::wstring& folder, const std::wstring& name, HWND windo
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   RECT r;
   GetWindowRect(window, &r);
-  const std::wstring done = folder + L"\\" + name + L".done";
-  std::ofstream((folder + L"\\" + name + L".req").c_str()) << r.left << ' ' << r.top << ' ' << (r.right - r.left) << ' ' << (r.bottom - r.top) << '\n';
-  return waitFor([&] { return GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; });
+  std::ofstream((folder + L"\\" + name + L".req").c_str()) << r.left << ' ' << r.top << ' ' << r.right - r.left << ' ' << r.bottom - r.top << '\n';
+  return waitFor([&] { return GetFileAttributesW((folder + L"\\" + name + L".done").c_str()) != INVALID_FILE_ATTRIBUTES; });
 }
 
-// --- files -----------------------------------------------------------------------------------
+// --- files and texts ---------------------------------------------------------------------------
 
 std::string readFile(const std::wstring& path) {
   std::ostringstream out;
@@ -384,21 +298,12 @@ std::string readFile(const std::wstring& path) {
   return out.str();
 }
 
-bool writeFile(const std::wstring& path, const std::string& bytes) { return std::ofstream(path.c_str(), std::ios::binary).write(bytes.data(), bytes.size()).good(); }
-
-std::string visible(std::string bytes) {
-  for (std::size_t i = 0; (i = bytes.find_first_of("\r\n", i)) != std::string::npos; i += 2) bytes.replace(i, 1, bytes[i] == '\r' ? "\\r" : "\\n");
-  return bytes;
-}
-
 std::string ini(const std::wstring& time, const char* backup = "") { return "[ALARM]\r\nTime=" + narrow(time) + "\r\nTimeBAK=" + backup + "\r\n"; }
 
 bool temporariesLeft(const std::wstring& folder) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((folder + L"\\alarm.ini.tmp-*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  FindClose(search);
-  return true;
+  return search != INVALID_HANDLE_VALUE && FindClose(search);
 }
 
 // Held open by another program that shares it with no one, as an editor or a scanner may.
@@ -406,147 +311,121 @@ HANDLE hold(const std::wstring& path) { return CreateFileW(path.c_str(), GENERIC
 
 // The clock's own format, MM/dd/yyyy h:mm:ss AM, `seconds` from now.
 std::wstring clockText(LONGLONG seconds) {
-  FILETIME ft;
+  FILETIME ft, local;
   GetSystemTimeAsFileTime(&ft);
-  ULARGE_INTEGER t{{ft.dwLowDateTime, ft.dwHighDateTime}};
-  t.QuadPart += static_cast<ULONGLONG>(seconds) * 10000000ULL;
-  ft = {t.LowPart, t.HighPart};
-  FILETIME local;
-  FileTimeToLocalFileTime(&ft, &local);
+  const ULONGLONG t = ((ULONGLONG(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) + seconds * 10000000ULL;
+  ft = {DWORD(t), DWORD(t >> 32)};
   SYSTEMTIME s;
+  FileTimeToLocalFileTime(&ft, &local);
   FileTimeToSystemTime(&local, &s);
-  wchar_t buffer[64];
-  swprintf(buffer, 64, L"%02u/%02u/%04u %d:%02u:%02u %ls", s.wMonth, s.wDay, s.wYear, s.wHour % 12 == 0 ? 12 : s.wHour % 12, s.wMinute,
-           s.wSecond, s.wHour < 12 ? L"AM" : L"PM");
-  return buffer;
+  wchar_t text[64];
+  swprintf(text, 64, L"%02u/%02u/%04u %d:%02u:%02u %ls", s.wMonth, s.wDay, s.wYear, s.wHour % 12 ? s.wHour % 12 : 12, s.wMinute, s.wSecond,
+           s.wHour < 12 ? L"AM" : L"PM");
+  return text;
 }
 
-// --- the scenarios ---------------------------------------------------------------------------
+// --- the scenarios -----------------------------------------------------------------------------
 
-// One copy, worked through everything it shows: a start over a held alarm.ini, the clock, what a
-// reader and the keyboard find, a save over a hidden file, a read-only file refused in a
+// One copy, worked through everything it shows: a start over a held alarm.ini, the clock, what
+// a reader and the keyboard find, a save over a hidden file, a read-only one refused in a
 // modeless message beside the window, the ring in the window and in the tray, and real clicks
 // on the tray icon up to the exit question's "Yes".
 void oneCopy(const std::wstring& folder, const std::wstring& requests) {
   const std::wstring iniPath = folder + L"\\alarm.ini";
   // A hand-edited, hidden alarm.ini, and what a save killed half-way left beside it.
-  const std::string handEdited = "[alarm]\r\ntime=\r\n";
-  writeFile(iniPath, handEdited);
+  std::ofstream(iniPath.c_str(), std::ios::binary) << "[alarm]\r\ntime=\r\n";
+  std::ofstream((iniPath + L".tmp-4000000-0").c_str()) << "half a save";
   SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
-  writeFile(iniPath + L".tmp-4000000-0", "half a save");
-
   Program program;
   HANDLE held = hold(iniPath);
   SetCursorPos(5, 5);  // a window manager that places windows by the pointer shows itself
-  check(held != INVALID_HANDLE_VALUE && program.start(folder), "tollora.exe starts from a folder named in Japanese");
-  HWND message = nullptr;
-  check(waitFor([&] { return (message = program.message()) && child(message, L"Edit", L"could not be read", true); }),
-        "alarm.ini held open at start for good is reported: the saved alarm could not be read");
-  click(message, L"OK");
+  HWND message = nullptr, main = nullptr;
+  const bool reported = held != INVALID_HANDLE_VALUE && program.start(folder) &&
+                        waitFor([&] { return (message = program.message()) && child(message, L"Edit", L"could not be read", true); }) && click(message, L"OK");
   CloseHandle(held);
-  check(readFile(iniPath) == handEdited, "and left as it was");
-  HWND main = program.shownMain();
-  check(main != nullptr, "the main window \"Tollora v1.1\" shows");
+  check(reported && readFile(iniPath) == "[alarm]\r\ntime=\r\n",
+        "alarm.ini held open all through the start is reported as unreadable, and left as it was");
+  check((main = program.shownMain()) != nullptr, "the main window \"Tollora v1.1\" shows, from a folder named in Japanese");
   HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, nullptr, onAlert, program.process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
-  {
-    RECT frame{}, work{};
-    GetWindowRect(main, &frame);
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    std::string seen;
-    check(landsAt(main, {work.left + (work.right - work.left - (frame.right - frame.left)) / 2, work.top + (work.bottom - work.top - (frame.bottom - frame.top)) / 2}, seen),
-          "it starts centred on the screen", seen);
-  }
+  RECT work{}, frame{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  GetWindowRect(main, &frame);
+  const RECT centred{(work.left + work.right - frame.right + frame.left) / 2, (work.top + work.bottom - frame.bottom + frame.top) / 2};
+  check(restsAt(main, &centred), "it starts centred on the screen", at(main));
   // The clock label steps just after each wall-clock second, showing that second.
-  HWND clock = child(main, L"Static");
-  {
-    std::string lags;
-    bool right = true;
-    int steps = 0;
-    for (std::wstring last = textOf(clock); steps < 3 && waitFor([&] { return textOf(clock) != last; }, 1500); last = textOf(clock), ++steps) {
-      SYSTEMTIME now;
-      GetLocalTime(&now);
-      right = right && now.wMilliseconds < 200 && textOf(clock) == clockText(0);
-      lags += std::to_string(now.wMilliseconds) + "ms ";
-    }
-    check(steps == 3 && right, "the clock label ticks on the second boundary with the time", lags + narrow(textOf(clock)));
+  HWND clock = child(main, L"Static"), box = child(main, L"Edit");
+  std::string lags;
+  bool onTime = true;
+  for (std::wstring last = textOf(clock); lags.size() < 12 && waitFor([&] { return textOf(clock) != last; }, 1500); last = textOf(clock)) {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    onTime = onTime && now.wMilliseconds < 200 && textOf(clock) == clockText(0);
+    lags += std::to_string(now.wMilliseconds + 1000).substr(1) + " ";
   }
-  HWND box = child(main, L"Edit");
-  check(waitFor([&] { return child(main, L"Button", L"Set Alarm"); }) && share(child(main, L"Button", L"Set Alarm"), kOrange) > 0.3,
-        "with no alarm, an orange \"Set Alarm\"");
+  check(lags.size() == 12 && onTime, "the clock label ticks on the second boundary, with the time", lags + narrow(textOf(clock)));
+  check(saveButton(main) && waitFor([&] { return share(child(main, L"Button", L"Set Alarm"), kOrange) > 0.3; }), "with no alarm, an orange \"Set Alarm\"");
 
   // What a screen reader and the keyboard find.
-  const Accessible frame = readWindow(main), alarmBox = readWindow(box);
-  const std::vector<std::wstring> names = readableNames(main);
-  bool named = names.size() >= 5;
-  for (auto& n : names) named = named && !n.empty();
-  check(frame.name == L"Tollora v1.1" && alarmBox.name == L"Alarm time" && alarmBox.role == ROLE_SYSTEM_TEXT && has(names, textOf(clock)) && named,
-        "a reader finds the window, the box \"Alarm time\", the clock and a name for every control on show",
-        narrow(frame.name) + ", " + narrow(alarmBox.name) + ", " + std::to_string(names.size()) + " on show");
-  check(!has(names, L"Stop/Reset") && (readWindow(child(main, L"Edit", L"TimeBAK", false, true)).state & STATE_SYSTEM_INVISIBLE),
-        "and neither the hidden \"Stop/Reset\" nor the backup box");
-  check(tabOrder(main) == std::vector<std::wstring>{L"Set Alarm", L"<edit>", L"Minimize To Tray", L"About"},
-        "Tab walks Set Alarm, the alarm box, Minimize To Tray, About");
+  const Accessible window = reader(main), alarmBox = reader(box);
+  const Names names = namesOnShow(main);
+  check(window.name == L"Tollora v1.1" && alarmBox.name == L"Alarm time" && alarmBox.role == ROLE_SYSTEM_TEXT && names.size() == 5 &&
+            has(names, {L"Set Alarm", L"Alarm time", L"Minimize To Tray", L"About"}) && !has(names, {L""}),
+        "a reader finds the window, the box \"Alarm time\", the clock and the buttons, none hidden", narrow(window.name) + ", " + narrow(alarmBox.name) +
+            ", " + std::to_string(names.size()) + " on show");
+  check(tabOrder(main) == Names{L"Set Alarm", L"<edit>", L"Minimize To Tray", L"About"}, "Tab walks Set Alarm, the alarm box, Minimize To Tray, About");
 
-  // A paste of two lines keeps the first: the edit control's own paste stops at a line feed
-  // but not at a lone carriage return.
-  const std::wstring tomorrow = clockText(24 * 3600);
-  const std::wstring pasted = tomorrow + L"\rTimeBAK=x";
+  // A paste of two lines keeps the first: the edit control's own paste stops at a line feed,
+  // not at a lone carriage return.
+  const std::wstring tomorrow = clockText(24 * 3600), pasted = tomorrow + L"\rTimeBAK=x";
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (pasted.size() + 1) * sizeof(wchar_t));
   wcscpy(static_cast<wchar_t*>(GlobalLock(memory)), pasted.c_str());
   GlobalUnlock(memory);
-  const bool copied = OpenClipboard(nullptr) && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory);
-  CloseClipboard();
+  const bool copied = OpenClipboard(nullptr) && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) && CloseClipboard();
   type(box, L"");
   SendMessageW(box, WM_PASTE, 0, 0);
   check(copied && waitFor([&] { return textOf(box) == tomorrow; }), "a paste keeps the first of two lines", narrow(textOf(box)));
-
   // Saved byte for byte over the hidden file, which stays hidden; the killed save's leftover goes.
-  check(click(main, L"Set Alarm") && waitFor([&] { return readFile(iniPath) == ini(tomorrow); }), "\"Set Alarm\" saves alarm.ini in CRLF lines",
-        visible(readFile(iniPath)));
-  check((GetFileAttributesW(iniPath.c_str()) & FILE_ATTRIBUTE_HIDDEN) && !temporariesLeft(folder),
-        "the file stays hidden, and no temporary is left, a killed save's neither");
-  check(waitFor([&] { return child(main, L"Button", L"Alarm Set") && share(child(main, L"Button", L"Alarm Set"), kGreen) > 0.3; }),
-        "the button turns into a green \"Alarm Set\"");
+  check(click(main, L"Set Alarm") && waitFor([&] { return readFile(iniPath) == ini(tomorrow); }) &&
+            (GetFileAttributesW(iniPath.c_str()) & FILE_ATTRIBUTE_HIDDEN) && !temporariesLeft(folder),
+        "\"Set Alarm\" saves alarm.ini in CRLF lines; it stays hidden, no temporary left, a killed save's neither", readFile(iniPath));
+  check(waitFor([&] { return share(child(main, L"Button", L"Alarm Set"), kGreen) > 0.3; }), "the button turns into a green \"Alarm Set\"");
 
-  // A read-only alarm.ini is refused, in a message that never blocks the main window: it comes
+  // A read-only alarm.ini is refused in a message that never blocks the main window: it comes
   // beside it (the pointer over the window notwithstanding), the alarm rings and a real click
   // on "Stop/Reset" works meanwhile, and a second failure reuses it.
   SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-  RECT mainFrame{};
-  GetWindowRect(main, &mainFrame);
-  SetCursorPos((mainFrame.left + mainFrame.right) / 2, (mainFrame.top + mainFrame.bottom) / 2);
+  SetCursorPos((frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2);
   type(box, clockText(2 * 24 * 3600));
-  check(clickReturns(saveButton(main)), "a failed save returns at once: its message is modeless");
-  check(waitFor([&] { return (message = program.message()) && child(message, L"Edit", (iniPath + L"\r\n\r\n").c_str(), true) &&
-                             child(message, L"Edit", L"could not be saved", true); }),
-        "a read-only alarm.ini is reported, naming the file");
-  std::string seen;
-  check(besideMain(message, main, seen), "the message lands beside the main window, clear of its buttons", seen);
+  check(click(saveButton(main)) && waitFor([&] {
+          return (message = program.message()) && child(message, L"Edit", (L"could not be saved to\r\n" + iniPath + L"\r\n\r\n").c_str(), true);
+        }),
+        "a read-only alarm.ini is refused in a modeless message naming the file");
+  check(besideMain(message, main), "the message rests beside the main window, clear of its buttons", at(message) + " by " + at(main));
   const std::wstring soon = clockText(3);
   type(box, soon + L"\r\nM");  // as an automation tool sets a whole value
   check(waitFor([&] { return textOf(box) == soon; }), "a text of two lines set from outside keeps the first", narrow(textOf(box)));
-  check(waitFor([&] { return child(main, L"Static", L"Time's Up!"); }) && child(main, L"Button", L"Stop/Reset") && !child(main, L"Button", L"Set Alarm"),
-        "the alarm rings while the message is open: \"Time's Up!\" and \"Stop/Reset\"");
-  check(toFront(main) && share(child(main, L"Static", L"Time's Up!"), kRed) > 0.02 && share(child(main, L"Button", L"Stop/Reset"), kRed) > 0.3,
-        "in red");
+  check(waitFor([&] { return child(main, L"Static", L"Time's Up!"); }) && !child(main, L"Button", L"Set Alarm") && toFront(main) && waitFor([&] {
+          return share(child(main, L"Static", L"Time's Up!"), kRed) > 0.02 && share(child(main, L"Button", L"Stop/Reset"), kRed) > 0.3;
+        }),
+        "the alarm rings while the message is open: \"Time's Up!\" and \"Stop/Reset\" in red");
   check(screenshot(requests, L"fired", main), "screenshot of the fired alarm");
   waitFor([] { return alerts.size() > 1; }, 1500);
-  check(alerts == std::vector<std::wstring>{L"Time's Up!"}, "a reader hears \"Time's Up!\" once, as a system alert", std::to_string(alerts.size()) + " alerts");
+  check(alerts == Names{L"Time's Up!"}, "a reader hears \"Time's Up!\" once, as a system alert", std::to_string(alerts.size()) + " alerts");
   trayIcon();
   check(realClick(child(main, L"Button", L"Stop/Reset")) && waitFor([&] { return child(main, L"Button", L"Set Alarm") && !child(main, L"Button", L"Stop/Reset"); }),
         "a real click on \"Stop/Reset\" silences it");
   type(box, clockText(2 * 24 * 3600));
-  check(clickReturns(saveButton(main)) && formsOf(program.process.dwProcessId, L"Tollora").size() == 1, "a second failed save reuses the message");
-  // The keyboard in the message: Tab out of its text (a multi-line box keeps Tab otherwise),
-  // Space on "OK".
-  check(toFront(message) && waitFor([&] { return textOf(focusIn(message)) == L"OK"; }), "the message starts with the focus on \"OK\"");
+  check(click(saveButton(main)) && forms(program.process.dwProcessId, L"Tollora").size() == 1, "a second failed save reuses the message");
+  // Tab goes into the message's text and out again (a multi-line box keeps Tab otherwise),
+  // Space presses "OK".
+  check(toFront(message) && focusOn(message, L"OK"), "the message starts with the focus on \"OK\"");
   press(VK_TAB);
-  check(waitFor([&] { return classOf(focusIn(message)) == L"Edit"; }), "Tab goes into its text");
+  check(focusOn(message, nullptr), "Tab goes into its text");
   press(VK_TAB);
-  check(waitFor([&] { return textOf(focusIn(message)) == L"OK"; }), "and Tab leaves the text for \"OK\"");
+  check(focusOn(message, L"OK"), "and Tab leaves the text for \"OK\"");
   press(VK_SPACE);
-  check(waitFor([&] { return !program.message(); }), "Space on \"OK\" closes the message");
-  check(readFile(iniPath) == ini(tomorrow) && !temporariesLeft(folder), "the read-only alarm.ini keeps its content, no temporary left");
+  check(waitFor([&] { return !program.message(); }) && readFile(iniPath) == ini(tomorrow) && !temporariesLeft(folder),
+        "Space on \"OK\" closes the message; alarm.ini is as it was, no temporary left");
   SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
   check(screenshot(requests, L"main", main), "screenshot of the main window");
 
@@ -554,33 +433,28 @@ void oneCopy(const std::wstring& folder, const std::wstring& requests) {
   // on the balloon brings the window back.
   type(box, clockText(3));
   check(click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }), "\"Minimize To Tray\" hides the window");
-  check(waitFor([&] { return child(main, L"Static", L"Time's Up!", false, true); }) && !IsWindowVisible(main), "the alarm rings in the tray, the window hidden");
-  check(waitFor([] {
-          for (HWND w = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); w; w = FindWindowExW(nullptr, w, TOOLTIPS_CLASSW, nullptr))
+  check(waitFor([&] { return child(main, L"Static", L"Time's Up!", false, true); }) && !IsWindowVisible(main) && waitFor([] {
+          for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, TOOLTIPS_CLASSW, nullptr));)
             if (IsWindowVisible(w) && (GetWindowLongPtrW(w, GWL_STYLE) & TTS_BALLOON)) return true;
           return false;
-        }, 5000),
-        "the tray icon shows a balloon");
+        }),
+        "the alarm rings in the tray, the window hidden, and the icon shows a balloon");
   PostMessageW(main, kTrayCallback, 1, NIN_BALLOONUSERCLICK);
   check(waitFor([&] { return shown(main); }) && click(main, L"Stop/Reset"), "a click on the balloon brings the window back");
 
   // Real clicks on the icon in Wine's tray window: the left one brings the window back, the
-  // right one as well, where it was, with the exit question in front, the focus on "No".
+  // right one too, where it was, with the exit question in front, the focus on "No".
   check(click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }) && realClick(trayIcon()) && waitFor([&] { return shown(main); }),
         "a real left click on the tray icon brings the window back");
-  RECT before{};
-  GetWindowRect(main, &before);
+  GetWindowRect(main, &frame);
   HWND alert = nullptr;
   check(click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }) && realClick(trayIcon(), true) &&
-            waitFor([&] { return (alert = program.form(L"Alert")) && child(alert, L"Button", L"Yes"); }),
-        "a real right click on it asks before leaving");
-  check(IsWindowVisible(main) && landsAt(main, {before.left, before.top}, seen), "the window comes back where it was", seen);
-  const std::vector<std::wstring> question = readableNames(alert);
-  check(readWindow(alert).name == L"Alert" && has(question, L"Alert!") && has(question, L"Are Your Sure You Want To Exit?.") && has(question, L"Yes") && has(question, L"No"),
-        "a reader finds the question \"Are Your Sure You Want To Exit?.\", \"Yes\" and \"No\"");
-  check(waitFor([&] { return textOf(focusIn(alert)) == L"No"; }), "the focus starts on \"No\"");
+            waitFor([&] { return (alert = program.form(L"Alert")) && child(alert, L"Button", L"Yes"); }) && restsAt(main, &frame),
+        "a real right click on it brings the window back where it was, and asks before leaving", at(main));
+  check(reader(alert).name == L"Alert" && has(namesOnShow(alert), {L"Alert!", L"Are Your Sure You Want To Exit?.", L"Yes", L"No"}) && focusOn(alert, L"No"),
+        "a reader finds \"Are Your Sure You Want To Exit?.\", \"Yes\" and \"No\", the focus on \"No\"");
   // Where "Yes" shows, a click reaches it, not the restored window stacked over it.
-  check(settled(alert) && realClick(child(alert, L"Button", L"Yes")) && program.exited() && program.exitCode() == 0, "a real click on \"Yes\" ends the program");
+  check(restsAt(alert) && realClick(child(alert, L"Button", L"Yes")) && program.exited() && program.exitCode() == 0, "a real click on \"Yes\" ends the program");
   UnhookWinEvent(hook);
 }
 
@@ -590,86 +464,57 @@ void oneCopy(const std::wstring& folder, const std::wstring& requests) {
 void startingAgain(const std::wstring& folder, const std::wstring& linked) {
   const std::wstring iniPath = folder + L"\\alarm.ini";
   const std::string saved = readFile(iniPath);
-  Program first;
-  HWND main = first.start(folder) ? first.shownMain() : nullptr;
+  Program first, second, beside, third, fifth;
+  HWND main = first.start(folder) ? first.shownMain() : nullptr, other = nullptr, message = nullptr;
   check(click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }), "a copy starts and hides in the tray");
-  {
-    Program second;
-    check(second.start(folder) && second.exited(10000) && second.exitCode() == 0, "a second start with the same alarm file ends by itself",
-          std::to_string(second.exitCode()));
-  }
-  check(waitFor([&] { return shown(main); }) && formsOf(0, L"Tollora v1.1").size() == 1 && readFile(iniPath) == saved,
-        "bringing the running copy out of the tray, alarm.ini untouched");
-  {
-    Program beside;
-    HWND other = nullptr;
-    check(beside.start(linked, L"--tray") && waitFor([&] { return (other = beside.form()) && child(other, L"Edit", L"linked", false, true); }) &&
-              !IsWindowVisible(other),
-          "a copy in another folder starts in the tray, its alarm loaded through a link");
-    PostMessageW(other, kTrayCallback, 1, WM_LBUTTONUP);
-    check(waitFor([&] { return shown(other); }) && shown(main), "its icon brings its window, both copies run");
-    const std::wstring alarm = clockText(24 * 3600);
-    type(child(other, L"Edit"), alarm);
-    check(clickReturns(saveButton(other)) && waitFor([&] { return readFile(linked + L"\\alarm.ini") == ini(alarm, "note"); }) && !beside.message(),
-          "its save reaches the file through the link", visible(readFile(linked + L"\\alarm.ini")));
-    check(beside.close(), "closing its window ends it");
-  }
-  TerminateProcess(first.process.hProcess, 9);
-  check(first.exited(), "the first copy is killed");
-
+  check(second.start(folder) && second.exited(10000) && second.exitCode() == 0 && waitFor([&] { return shown(main); }) &&
+            forms(0, L"Tollora v1.1").size() == 1 && readFile(iniPath) == saved,
+        "a second start with its alarm file ends by itself, bringing it out of the tray, alarm.ini untouched", std::to_string(second.exitCode()));
+  check(beside.start(linked, L"--tray") && waitFor([&] { return (other = beside.form()) && child(other, L"Edit", L"linked", false, true); }) &&
+            !IsWindowVisible(other) && PostMessageW(other, kTrayCallback, 1, WM_LBUTTONUP) && waitFor([&] { return shown(other); }) && shown(main),
+        "a copy in another folder starts in the tray, its alarm read through a link, and its icon brings it beside the first");
+  const std::wstring alarm = clockText(24 * 3600);
+  type(child(other, L"Edit"), alarm);
+  check(click(saveButton(other)) && waitFor([&] { return readFile(linked + L"\\alarm.ini") == ini(alarm, "note"); }) && !beside.message() && beside.close(),
+        "its save reaches the file through the link", readFile(linked + L"\\alarm.ini"));
+  check(TerminateProcess(first.process.hProcess, 9) && first.exited(), "the first copy is killed");
   // Held for a moment while the next start reads it: waited out, and the alarm loads.
-  Program third;
   HANDLE held = hold(iniPath);
   check(held != INVALID_HANDLE_VALUE && third.start(folder) && waitFor([&] { return third.form(nullptr); }), "a start while alarm.ini is held");
-  Sleep(300);  // the hold's length: the read is under way once the window is made
+  Sleep(300);  // how long the hold lasts: the read is under way once the window is made
   CloseHandle(held);
   check((main = third.shownMain()) && ini(textOf(child(main, L"Edit"))) == saved && !third.message(),
-        "the brief hold is waited out: the saved alarm loads, and the killed copy is in nobody's way");
-
+        "the brief hold is waited out: the saved alarm loads, and the killed copy was in nobody's way");
   SuspendThread(third.process.hThread);
-  {
-    Program fifth;
-    HWND message = nullptr;
-    check(fifth.start(folder) && waitFor([&] { return (message = fifth.message()) && child(message, L"Edit", L"does not respond", true); }, 10000) &&
-              !fifth.form(),
-          "a start beside a hung copy says it does not respond, with no window of its own");
-    click(message, L"OK");
-    check(fifth.exited() && fifth.exitCode() == 1, "and fails once the message is closed", std::to_string(fifth.exitCode()));
-  }
+  check(fifth.start(folder) && waitFor([&] { return (message = fifth.message()) && child(message, L"Edit", L"does not respond", true); }, 10000) &&
+            !fifth.form() && click(message, L"OK") && fifth.exited() && fifth.exitCode() == 1,
+        "a start beside a hung copy says it does not respond, with no window of its own, and fails", std::to_string(fifth.exitCode()));
   ResumeThread(third.process.hThread);
   check(third.close(), "the hung copy recovers and closes");
 }
 
-// At 192 dpi the window scales, and a failed save's message still lands clear of it. Started
-// from a folder it cannot write when there is one (Program Files), the alarm is the user's own.
+// At 192 dpi the window scales, and a failed save's message still rests clear of it. Started
+// from a folder it cannot write (Program Files) when there is one, the alarm is the user's own.
 void highDpi(const std::wstring& folder, const std::wstring& readOnly) {
   DWORD dpi = 192;
   RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
   wchar_t local[MAX_PATH] = {};
   GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
-  const std::wstring iniPath = readOnly.empty() ? folder + L"\\alarm.ini" : std::wstring(local) + L"\\Tollora\\alarm.ini";
+  const std::wstring iniPath = readOnly.empty() ? folder + L"\\alarm.ini" : local + std::wstring(L"\\Tollora\\alarm.ini");
+  const std::wstring alarm = clockText(3 * 24 * 3600);
   Program program;
-  check(program.start(readOnly.empty() ? folder : readOnly), "a copy starts at 192 dpi");
-  HWND main = program.shownMain();
+  HWND main = program.start(readOnly.empty() ? folder : readOnly) ? program.shownMain() : nullptr, message = nullptr;
   RECT client{};
-  GetClientRect(main, &client);
-  check(client.right == 576 && client.bottom == 308, "its window is twice the size", rectText(client));
-  HWND box = child(main, L"Edit");
-  if (!readOnly.empty()) {
-    const std::wstring alarm = clockText(3 * 24 * 3600);
-    type(box, alarm);
-    check(clickReturns(saveButton(main)) && waitFor([&] { return readFile(iniPath) == ini(alarm); }) && !program.message(),
-          "from a read-only folder the alarm is saved in %LOCALAPPDATA%\\Tollora", visible(readFile(iniPath)));
-  }
+  check(GetClientRect(main, &client) && client.right == 576 && client.bottom == 308, "at 192 dpi the window is twice the size", at(main));
+  type(child(main, L"Edit"), alarm);
+  if (!readOnly.empty())
+    check(click(saveButton(main)) && waitFor([&] { return readFile(iniPath) == ini(alarm); }) && !program.message(),
+          "from a read-only folder the alarm is saved in %LOCALAPPDATA%\\Tollora", readFile(iniPath));
   SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_READONLY);
-  type(box, clockText(4 * 24 * 3600));
-  HWND message = nullptr;
-  std::string seen;
-  check(clickReturns(saveButton(main)) && waitFor([&] { return (message = program.message()) != nullptr; }) && besideMain(message, main, seen),
-        "a failed save's message lands clear of the window at 192 dpi", seen);
-  click(message, L"OK");
+  check(click(saveButton(main)) && waitFor([&] { return (message = program.message()) != nullptr; }) && besideMain(message, main),
+        "a failed save's message rests clear of the window at 192 dpi", at(message) + " by " + at(main));
   SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-  check(program.close(), "it closes");
+  check(click(message, L"OK") && program.close(), "it closes");
   dpi = 96;
   RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
 }
@@ -677,18 +522,15 @@ void highDpi(const std::wstring& folder, const std::wstring& readOnly) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 4) {
-    std::fprintf(stderr, "usage: driver <program folder> <request folder> <linked folder> [<read-only folder>]\n");
-    return 2;
-  }
+  if (argc < 4) return std::fprintf(stderr, "usage: driver <program folder> <request folder> <linked folder> [<read-only folder>]\n"), 2;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   // The wide-character path: every file name of the program's own goes through it.
-  const std::wstring folder = std::wstring(argv[1]) + L" \u6642\u8a08";
+  const std::wstring folder = argv[1] + std::wstring(L" \u6642\u8a08");
   CreateDirectoryW(folder.c_str(), nullptr);
   for (const wchar_t* file : {L"\\tollora.exe", L"\\beep.wav"}) CopyFileW((argv[1] + std::wstring(file)).c_str(), (folder + file).c_str(), FALSE);
   oneCopy(folder, argv[2]);
   startingAgain(folder, argv[3]);
   highDpi(folder, argc > 4 ? argv[4] : L"");
   std::printf("driver: %d passed, %d failed\n", passed, failed);
-  return failed == 0 ? 0 : 1;
+  return failed != 0;
 }
