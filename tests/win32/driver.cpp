@@ -4,7 +4,6 @@
 // is the headless tests'. Runs under Wine; prints one PASS/FAIL line per check.
 //
 //   driver.exe <program folder> <screenshot folder> <linked folder> [<read-only folder>]
-//
 #include <windows.h>
 #include <commctrl.h>
 // The accessibility GUIDs defined here: the import library resolves IID_IAccessible to a
@@ -152,6 +151,8 @@ HWND saveButton(HWND main) {
 
 void type(HWND box, const std::wstring& text) { SendMessageW(box, WM_SETTEXT, 0, LPARAM(text.c_str())); }
 
+// Whether the keyboard focus comes to the control of `window` that shows `text` (its text box
+// when null).
 bool focusOn(HWND window, const wchar_t* text) {
   GUITHREADINFO info{sizeof(info)};
   return waitFor([&] {
@@ -164,6 +165,7 @@ bool toFront(HWND window) {
   return waitFor([&] { return GetForegroundWindow() == window; }, 5000);
 }
 
+// The texts of the controls Tab visits, from the first.
 Names tabOrder(HWND window) {
   Names order;
   HWND first = GetNextDlgTabItem(window, nullptr, FALSE), w = first;
