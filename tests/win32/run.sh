@@ -15,13 +15,14 @@ check() {  # check NAME CONDITION...
 finish() { echo "wine-e2e: $passed passed, $failed failed"; [ "$failed" -eq 0 ]; exit; }
 
 work=$(mktemp -d /tmp/tollora-wine.XXXXXX)
-display= xvfb_pid= wm_pid= mounted=
+display= xvfb_pid= wm_pid= bus_pid= mounted=
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
 # No Mono or Gecko prompts, and no sound drivers: the program must cope without a device.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv="
 cleanup() {
   [ -n "$display" ] && { wineserver -k; wineserver -w; } 2>/dev/null
   [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
+  [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   [ -n "$mounted" ] && umount "$mounted" 2>/dev/null
   chmod -R u+w "$work" 2>/dev/null
@@ -54,6 +55,12 @@ for n in 91 92 93 94 95 96 97 98 99; do
 done
 check "a free X display in :91..:99" test -n "$display" || finish
 export DISPLAY=$display
+# A session bus of our own: without one, libdbus starts one for the display when Wine asks,
+# and it outlives the run.
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] && bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1); then
+  export DBUS_SESSION_BUS_ADDRESS=${bus%%$'\n'*}
+  bus_pid=${bus##*$'\n'}
+fi
 # Without a window manager Wine waits about 2 s on each DestroyWindow and NIM_DELETE.
 evilwm >"$work/evilwm.log" 2>&1 &
 wm_pid=$!
