@@ -23,11 +23,14 @@ crash_safety() {  # the file always holds one whole save, and killed saves' temp
     "$tool" loop "$f" & pid=$!
     sleep "0.00$((RANDOM % 9 + 1))"
     kill -9 "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
-    if cmp -s "$f/alarm.ini" "$f/a"; then seen+=a; elif cmp -s "$f/alarm.ini" "$f/b"; then seen+=b; else bad=$((bad + 1)); fi
+    if cmp -s "$f/alarm.ini" "$f/a"; then seen+=a
+    elif cmp -s "$f/alarm.ini" "$f/b"; then seen+=b
+    else bad=$((bad + 1)); fi
   done
   echo "$bad damaged files; $(temps "$f") temporaries left by kills"
   "$tool" once "$f" after >/dev/null
-  [ "$bad" -eq 0 ] && [[ $seen == *a* && $seen == *b* ]] && [ "$(temps "$f")" -eq 0 ] && [ "$(cat "$f/alarm.ini")" = "$(ini after)" ]
+  [ "$bad" -eq 0 ] && [[ $seen == *a* && $seen == *b* ]] && [ "$(temps "$f")" -eq 0 ] &&
+    [ "$(cat "$f/alarm.ini")" = "$(ini after)" ]
 }
 check "killed saves leave the old or the new file, and no temporaries pile up" crash_safety
 
@@ -39,8 +42,16 @@ refused() {  # refused TEXT REASON: the save is reported, naming the file, and t
   [ "$rc" -eq 3 ] && grep -q "$mnt/alarm.ini" <<<"$out" && grep -q "$2" <<<"$out" &&
     [ "$(cat "$mnt/alarm.ini")" = "$(ini kept)" ] && [ "$(temps "$mnt")" -eq 0 ]
 }
-full_disk() { ini kept >"$mnt/alarm.ini"; head -c 64k /dev/zero >"$mnt/filler" 2>/dev/null; refused "$(printf 'x%.0s' {1..5000})" "No space left"; }
-read_only() { rm -f "$mnt/filler"; ini kept >"$mnt/alarm.ini"; mount -o remount,ro "$mnt" && refused "new alarm" "Read-only"; }
+full_disk() {
+  ini kept >"$mnt/alarm.ini"
+  head -c 64k /dev/zero >"$mnt/filler" 2>/dev/null
+  refused "$(printf 'x%.0s' {1..5000})" "No space left"
+}
+read_only() {
+  rm -f "$mnt/filler"
+  ini kept >"$mnt/alarm.ini"
+  mount -o remount,ro "$mnt" && refused "new alarm" "Read-only"
+}
 if [ -n "$mnt" ]; then
   check "a full disk is reported and the old file kept" full_disk
   check "a read-only folder is reported and the old file kept" read_only

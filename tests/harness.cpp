@@ -65,7 +65,6 @@ void Harness::writeIni(const std::string& bytes) const { put(iniPath(), bytes); 
 std::string Harness::readIni() const { return slurp(iniPath()); }
 
 ui::IoResult Disk::replace(const std::u16string& path, const std::string& bytes) {
-  ++saves;
   if (readOnly(path)) return {false, u"Permission denied"};
   return PosixFileSystem::replace(path, bytes);
 }

@@ -44,6 +44,7 @@ class Harness {
   bool until(F done, std::int64_t limitMs, std::int64_t step = 1) { return backend.advanceUntil(done, limitMs, step); }
 
   std::u16string message();  // the open message window's text, or nothing
+  ui::Handle foreground() const { return backend.foregroundCalls.empty() ? 0 : backend.foregroundCalls.back(); }
   std::u16string label() { return main().lblTime.caption(); }
   bool fired() { return label() == u"Time's Up!" && main().TimerNotify.enabled(); }
   // "Alarm Set" in green, "Set Alarm" in orange (button and clock alike), or neither.
@@ -66,10 +67,9 @@ class Harness {
 };
 
 // The real file system with a folder that refuses writes, as /usr/bin does a user's (which root
-// cannot play by permissions); counts the saves.
+// cannot play by permissions).
 struct Disk : ui::PosixFileSystem {
   std::optional<fs::path> readOnlyFolder;
-  int saves = 0;
   ui::IoResult replace(const std::u16string& path, const std::string& bytes) override;
   bool canCreate(const std::u16string& path) override;
   bool readOnly(const std::u16string& path) const;

