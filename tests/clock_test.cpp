@@ -101,10 +101,10 @@ TEST(SetAlarm, TheBusyBarRunsASecondThenBeepsOnceAndShowsTheState) {
     const auto& bar = h.main().ProgressBar;
     EXPECT_TRUE(bar.backColor() == 0x00191919 && bar.barColor() == 0x0000FF00) << "in its colours from the start";
     h.advance(run.lastsMs - 1);
-    EXPECT_TRUE(h.main().ProgressBar.visible());
+    EXPECT_TRUE(bar.visible());
     EXPECT_EQ(h.beepsSince(0), beeps);
     h.advance(1);
-    EXPECT_FALSE(h.main().ProgressBar.visible());
+    EXPECT_FALSE(bar.visible());
     EXPECT_EQ(h.beepsSince(0), beeps + 1);
     EXPECT_EQ(h.state(), run.state);
   }

@@ -64,17 +64,6 @@ void Harness::ringAndStop() {
 void Harness::writeIni(const std::string& bytes) const { put(iniPath(), bytes); }
 std::string Harness::readIni() const { return slurp(iniPath()); }
 
-ui::IoResult Disk::replace(const std::u16string& path, const std::string& bytes) {
-  if (readOnly(path)) return {false, u"Permission denied"};
-  return PosixFileSystem::replace(path, bytes);
-}
-
-bool Disk::canCreate(const std::u16string& path) { return !readOnly(path) && PosixFileSystem::canCreate(path); }
-
-bool Disk::readOnly(const std::u16string& path) const {
-  return readOnlyFolder && fs::path(ui::toUtf8(path)).parent_path() == *readOnlyFolder;
-}
-
 std::u16string u16(const std::string& s) { return ui::fromUtf8(s); }
 std::u16string u16(const fs::path& p) { return ui::fromUtf8(p.string()); }
 

@@ -66,15 +66,6 @@ class Harness {
   ui::App app{backend};
 };
 
-// The real file system with a folder that refuses writes, as /usr/bin does a user's (which root
-// cannot play by permissions).
-struct Disk : ui::PosixFileSystem {
-  std::optional<fs::path> readOnlyFolder;
-  ui::IoResult replace(const std::u16string& path, const std::string& bytes) override;
-  bool canCreate(const std::u16string& path) override;
-  bool readOnly(const std::u16string& path) const;
-};
-
 std::u16string u16(const std::string& s);
 std::u16string u16(const fs::path& p);
 inline std::u16string u16(const char* s) { return u16(std::string(s)); }

@@ -175,7 +175,7 @@ TEST(SingleLineBox, KeepsWhatAnEditBringsUpToItsFirstLineBreak) {
     EXPECT_EQ(box.nativeEdited(r.edited, r.caret), r.caretAfter) << ui::toUtf8(r.edited);
     EXPECT_EQ(box.text(), r.kept) << ui::toUtf8(r.edited);
   }
-  // The program cannot put a line break in either; a multi-line box keeps them.
+  // Nor can the program put one in by setting the text; a multi-line box keeps them.
   box.setText(u"from a file\r\n[ALARM]\r\nTime=x");
   EXPECT_EQ(box.text(), u"from a file");
   ui::form<Boxes>().notes.setText(u"one\r\ntwo");
