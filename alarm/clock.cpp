@@ -19,7 +19,6 @@ void Alarm::TimerTime_Timer() {
   // label also catches a moment it stepped over: a late tick, a resume from sleep, the clock
   // set forward. A clock set back gives an empty step and fires nothing that lies behind.
   const std::u16string& alarm = txtTime(0).text();
-  if (alarm.empty()) return;
   if (alarm == text) {
     Fire();
     return;
@@ -44,8 +43,10 @@ void Alarm::TimerAlarm_Timer() {
 void Alarm::CompareAlarm() {
   const std::u16string& alarm = txtTime(0).text();
   const std::u16string& label = lblTime.caption();
-  // An empty alarm text is no alarm: it would otherwise match the label before its first tick.
-  if (alarm.empty() || alarm != label) return;
+  // An empty alarm text matches the label only before the clock's first tick, and Fire takes
+  // it for the alarm that already rang: RungAlarm starts empty and every change of the text
+  // empties it again, so an empty text never rings.
+  if (alarm != label) return;
   Fire();
 }
 

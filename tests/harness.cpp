@@ -1,8 +1,14 @@
 #include "tests/harness.h"
 
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <random>
-#include <sstream>
 
 #include "alarm/clock_text.h"
 #include "dialogs/message.h"
@@ -10,49 +16,91 @@
 namespace tollora::testing {
 
 Harness::Harness() {
-  std::random_device rd;
-  folder = std::filesystem::temp_directory_path() / ("tollora-test-" + std::to_string(rd()));
-  std::filesystem::create_directories(folder);
-  backend.folder = ui::fromUtf8(folder.string());
-  backend.settingsFolder = ui::fromUtf8(settingsFolder().string());
+  folder = fs::temp_directory_path() / ("tollora-test-" + std::to_string(std::random_device()()));
+  fs::create_directories(folder);
+  backend.folder = u16(folder);
+  backend.settingsFolder = u16(settingsFolder());
 }
 
 Harness::~Harness() {
   std::error_code ec;
-  std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ec);
-  std::filesystem::remove_all(folder, ec);
+  fs::remove_all(folder, ec);
 }
-
-void Harness::start() { main().Show(); }
 
 std::u16string Harness::message() {
   const Message* m = app.loadedInstance<Message>();
   return m ? m->txtText.text() : std::u16string();
 }
 
+Harness::State Harness::state() {
+  const Alarm& m = main();
+  const auto is = [&](const char16_t* caption, ui::Color color) {
+    return m.cmdSetAlarm.caption() == caption && m.cmdSetAlarm.backColor() == color && m.lblTime.foreColor() == color;
+  };
+  return is(u"Alarm Set", kGreen) ? Armed : is(u"Set Alarm", kOrange) ? Pending : Neither;
+}
+
 std::u16string Harness::clockTextIn(int seconds) {
-  const auto t = ui::HeadlessBackend::fromEpochMs(backend.wallMs() + seconds * 1000LL);
+  const auto t = ui::fromLocalMs(backend.wallMs() + seconds * 1000LL);
   return FormatClockText(t, t, backend.settings);
 }
 
+std::int64_t Harness::dueMs() { return ClockMoment(main().txtTime(0).text(), backend.settings).value() * 1000; }
+
 int Harness::beepsSince(std::int64_t ms) const {
-  int n = 0;
-  for (auto& s : backend.sounds)
-    if (s.atMs >= ms && s.path.ends_with(u"/beep.wav")) ++n;
-  return n;
+  return static_cast<int>(std::count_if(backend.sounds.begin(), backend.sounds.end(), [&](auto& s) {
+    return s.atMs >= ms && s.path == backend.folder + u"/beep.wav";
+  }));
 }
 
-void Harness::writeIni(const std::string& bytes) const {
-  std::ofstream(iniPath(), std::ios::binary) << bytes;
+void Harness::ringAndStop() {
+  ASSERT_TRUE(until([&] { return fired(); }, 15000));
+  advance(1500);
+  click(main().cmdReset);
+  advance(1500);
+  ASSERT_FALSE(fired());
 }
 
-std::string Harness::readIni() const {
-  std::ifstream in(iniPath(), std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+void Harness::writeIni(const std::string& bytes) const { put(iniPath(), bytes); }
+std::string Harness::readIni() const { return slurp(iniPath()); }
 
 std::u16string u16(const std::string& s) { return ui::fromUtf8(s); }
+std::u16string u16(const fs::path& p) { return ui::fromUtf8(p.string()); }
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::string utf16(const std::u16string& text, bool bigEndian, bool mark) {
+  std::string out = !mark ? "" : bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t c : text) {
+    const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+    out += bigEndian ? high : low;
+    out += bigEndian ? low : high;
+  }
+  return out;
+}
+
+void put(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
+
+std::vector<std::string> namesIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+int asNobody(const std::function<int()>& body) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
+      ::_exit(100);
+    ::_exit(body());
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
+}
 
 }  // namespace tollora::testing

@@ -1,8 +1,12 @@
-// A running Tollora on the headless backend, in a fresh program folder of its own.
+// A running Tollora on the headless backend, in a fresh program folder of its own, and the
+// few helpers the tests share.
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/alarm_form.h"
 #include "app/program.h"
@@ -10,42 +14,68 @@
 
 namespace tollora::testing {
 
+namespace fs = std::filesystem;
+
+// The program's colours as the user sees them (0x00BBGGRR), written out: a change is a change.
+constexpr ui::Color kGreen = 0x0000C000, kOrange = 0x000080FF, kRed = 0x002323E6;
+
 class Harness {
  public:
   // Does not start the program: a test may set up the folder and clock first.
   Harness();
   ~Harness();
 
-  void start();  // Form_Load of the main window, as at program start
+  void start() { main().Show(); }  // Form_Load of the main window, as at program start
   // The program's own start: where the alarm lives, one copy per alarm file, --tray.
   bool startProgram(const StartOptions& options = {}) { return tollora::start(options) == Started::Running; }
   Alarm& main() { return ui::form<Alarm>(); }
 
-  // The user's actions.
-  // The whole box replaced, as by select-all and typing or pasting: the caret ends up at the end.
-  void type(const std::u16string& alarmText) { main().txtTime(0).nativeEdited(alarmText, alarmText.size()); }
+  // The user's actions. Typing replaces the whole box, as select-all and typing or pasting.
+  void type(const std::u16string& text) { main().txtTime(0).nativeEdited(text, text.size()); }
   void click(ui::Button& b) { b.raiseClick(); }
+  void setAlarm(const std::u16string& text) {
+    type(text);
+    click(main().cmdSetAlarm);
+  }
+  void hide() { click(main().cmdMin); }
+  void trayClick(ui::TrayClick c = ui::TrayClick::LeftUp) { main().nativeTrayClick(c); }
   void advance(std::int64_t ms) { backend.advance(ms); }
+  template <class F>  // advances until `done` holds, for at most `limitMs`
+  bool until(F done, std::int64_t limitMs, std::int64_t step = 1) { return backend.advanceUntil(done, limitMs, step); }
 
-  // The text of the open message window, or nothing when none is open.
-  std::u16string message();
+  std::u16string message();  // the open message window's text, or nothing
+  ui::Handle foreground() const { return backend.foregroundCalls.empty() ? 0 : backend.foregroundCalls.back(); }
   std::u16string label() { return main().lblTime.caption(); }
-  bool fired() { return main().lblTime.caption() == u"Time's Up!" && main().TimerNotify.enabled(); }
-  // The clock text `seconds` from now, as the label will show it.
-  std::u16string clockTextIn(int seconds);
-  int beepsSince(std::int64_t ms) const;
+  bool fired() { return label() == u"Time's Up!" && main().TimerNotify.enabled(); }
+  // "Alarm Set" in green, "Set Alarm" in orange (button and clock alike), or neither.
+  enum State { Neither, Armed, Pending };
+  State state();
+  std::u16string clockTextIn(int seconds);  // as the label will show it
+  std::int64_t dueMs();                      // the wall-clock moment the alarm text names
+  int beepsSince(std::int64_t monotonicMs) const;
+  // Rings the alarm (within 15 s), lets the busy bar end and presses "Stop/Reset".
+  void ringAndStop();
 
-  std::filesystem::path iniPath() const { return folder / "alarm.ini"; }
-  // The user's settings folder (not made until a save needs it).
-  std::filesystem::path settingsFolder() const { return folder / "home" / ".config" / "tollora"; }
+  fs::path iniPath() const { return folder / "alarm.ini"; }
+  fs::path settingsFolder() const { return folder / "home" / ".config" / "tollora"; }  // made by a save
   void writeIni(const std::string& bytes) const;
   std::string readIni() const;
 
-  std::filesystem::path folder;
+  fs::path folder;
   ui::HeadlessBackend backend;
   ui::App app{backend};
 };
 
 std::u16string u16(const std::string& s);
+std::u16string u16(const fs::path& p);
+inline std::u16string u16(const char* s) { return u16(std::string(s)); }
+std::string slurp(const fs::path& p);
+// The bytes of a text in UTF-16 after its byte-order mark, as Notepad saves "Unicode".
+std::string utf16(const std::u16string& text, bool bigEndian, bool mark = true);
+void put(const fs::path& p, const std::string& bytes);
+std::vector<std::string> namesIn(const fs::path& folder);  // sorted
+// Runs `body` in a child process as the unprivileged user 65534, as a user of a shared
+// machine would; gives its exit status (the tests run as root in CI).
+int asNobody(const std::function<int()>& body);
 
 }  // namespace tollora::testing

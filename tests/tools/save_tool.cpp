@@ -1,8 +1,7 @@
-// Drives "Set Alarm" on the headless backend against a real folder, for the fault tests.
+// Drives "Set Alarm" on the headless backend against a real folder, for tests/faults.sh.
 //   save_tool once <folder> <text>   one save; exit 0 when saved, 3 when the failure was reported
 //   save_tool loop <folder>          saves "A..." and "B..." alternately until killed
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "app/alarm_form.h"
@@ -10,7 +9,8 @@
 #include "ui/headless/headless.h"
 
 int main(int argc, char** argv) {
-  if (argc < 3 || (std::strcmp(argv[1], "once") != 0 && std::strcmp(argv[1], "loop") != 0)) {
+  const std::string mode = argc > 2 ? argv[1] : "";
+  if (mode != "once" && mode != "loop") {
     std::fprintf(stderr, "usage: %s once <folder> <text> | loop <folder>\n", argv[0]);
     return 2;
   }
@@ -19,12 +19,11 @@ int main(int argc, char** argv) {
   ui::App app(backend);
   auto& main = ui::form<tollora::Alarm>();
   main.Show();
-
   const auto save = [&](const std::string& text) {
     main.txtTime(0).nativeEdited(ui::fromUtf8(text));
     main.cmdSetAlarm.raiseClick();
   };
-  if (std::strcmp(argv[1], "once") == 0) {
+  if (mode == "once") {
     save(argc > 3 ? argv[3] : "");
     const auto* message = app.loadedInstance<tollora::Message>();
     if (message) std::printf("reported: %s\n", ui::toUtf8(message->txtText.text()).c_str());
