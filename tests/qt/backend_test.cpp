@@ -194,6 +194,12 @@ TEST_F(QtProgram, AboutOpensTheAddressWithoutAShellAndItsCloseButtonUnloadsIt) {
   QTest::mouseClick(widget<QPushButton>(*about, "cmdCommand1"), Qt::LeftButton);
   QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
   EXPECT_EQ(catcher.opened, QList<QUrl>{QUrl(QStringLiteral("https://example.org/brenlow/projects"))});
+  // Web addresses only: a handler for any other scheme is never reached.
+  for (const char* scheme : {"ftp", "ssh"}) QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
+  backend.openUrl(u"ftp://example.org/x");
+  backend.openUrl(u"ssh://example.org");
+  for (const char* scheme : {"ftp", "ssh"}) QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+  EXPECT_EQ(catcher.opened.size(), 1);
 
   // The click unloads the form under its own button's signal: the widgets must outlive it.
   QTest::mouseClick(widget<QPushButton>(*about, "cmdCommand2"), Qt::LeftButton);
