@@ -116,9 +116,17 @@ suite() {
   case $1 in
     headless | linux)
       { run cmake --preset "$1" && run cmake --build --preset "$1" -j"$jobs"; } >"$log" 2>&1 || return 1
-      rm -f "build/$1/Testing/Temporary/LastTestsFailed.log"
+      local failed=build/$1/Testing/Temporary/LastTestsFailed.log
+      rm -f "$failed"
       run ctest --preset "$1" -j"$jobs" --timeout 120 >>"$log" 2>&1
-      sed 's/^[0-9]*://' "build/$1/Testing/Temporary/LastTestsFailed.log" >"$work/failed" 2>/dev/null ;;
+      # Only a test that fails twice counts: an end-to-end test may stumble on a busy machine.
+      if [ -f "$failed" ]; then
+        local again
+        again=$(sed 's/^[0-9]*://' "$failed" | paste -sd'|')
+        rm -f "$failed"
+        run ctest --preset "$1" -j"$jobs" --timeout 120 -R "^($again)\$" >>"$log" 2>&1
+      fi
+      sed 's/^[0-9]*://' "$failed" >"$work/failed" 2>/dev/null ;;
     win32)
       run timeout 1800 tests/win32/run.sh >"$log" 2>&1
       grep -q '^FAIL the windows preset builds' "$log" && return 1
