@@ -5,6 +5,7 @@
 //
 //   driver.exe <program folder> <screenshot folder> <linked folder> [<read-only folder>]
 #include <windows.h>
+
 #include <commctrl.h>
 // The accessibility GUIDs defined here: the import library resolves IID_IAccessible to a
 // thunk under Wine.
@@ -28,9 +29,12 @@ constexpr DWORD kLimitMs = 20000;
 constexpr COLORREF kRed = RGB(230, 35, 35), kOrange = RGB(255, 128, 0), kGreen = RGB(0, 192, 0);
 int passed = 0, failed = 0;
 
-bool check(bool ok, const std::string& what, const std::string& detail = {}) {
+// One line per check. The detail of a failure is asked for only then, after the check's own work.
+bool check(bool ok, const std::string& what, const std::function<std::string()>& detail = {}) {
   (ok ? passed : failed)++;
-  std::printf("%s %s%s%s\n", ok ? "PASS" : "FAIL", what.c_str(), ok || detail.empty() ? "" : ": ", ok ? "" : detail.c_str());
+  std::string why = ok || !detail ? "" : ": " + detail();
+  for (std::size_t i = 0; (i = why.find_first_of("\r\n", i)) != std::string::npos;) why.replace(i, 1, why[i] == '\r' ? "\\r" : "\\n");
+  std::printf("%s %s%s\n", ok ? "PASS" : "FAIL", what.c_str(), why.c_str());
   std::fflush(stdout);
   return ok;
 }
@@ -131,7 +135,8 @@ bool realClick(HWND w, bool right = false) {
   INPUT input[2] = {{INPUT_MOUSE}, {INPUT_MOUSE}};
   input[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
   input[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
-  return w && GetWindowRect(w, &r) && SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2) && SendInput(2, input, sizeof(INPUT)) == 2;
+  return w && GetWindowRect(w, &r) && SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2) &&
+         SendInput(2, input, sizeof(INPUT)) == 2;
 }
 
 // A click whose handler returns within 5 s: one that opened a modal window would not.
@@ -156,7 +161,8 @@ void type(HWND box, const std::wstring& text) { SendMessageW(box, WM_SETTEXT, 0,
 bool focusOn(HWND window, const wchar_t* text) {
   GUITHREADINFO info{sizeof(info)};
   return waitFor([&] {
-    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && (text ? textOf(info.hwndFocus) == text : classOf(info.hwndFocus) == L"Edit");
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) &&
+           (text ? textOf(info.hwndFocus) == text : classOf(info.hwndFocus) == L"Edit");
   });
 }
 
@@ -232,8 +238,8 @@ HWND trayIcon() {
   HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
   RECT r;
   if (!tray || !GetWindowRect(tray, &r)) return nullptr;
-  SetWindowPos(tray, HWND_BOTTOM, GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left), GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top), 0, 0,
-               SWP_NOSIZE | SWP_NOACTIVATE);
+  SetWindowPos(tray, HWND_BOTTOM, GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left), GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top), 0,
+               0, SWP_NOSIZE | SWP_NOACTIVATE);
   return FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr);
 }
 
@@ -248,14 +254,16 @@ bool settles(const std::function<bool()>& where) {
 std::string at(HWND w) {
   RECT r{};
   GetWindowRect(w, &r);
-  return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
+  return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
+         std::to_string(r.bottom - r.top);
 }
 
 // Where it rests: still for 1.5 s, and with its corner at `corner` if given.
 bool restsAt(HWND w, const RECT* corner = nullptr) {
   RECT last{}, now{};
   return settles([&] {
-    const bool still = GetWindowRect(w, &now) && EqualRect(&now, &last) && (!corner || (std::abs(now.left - corner->left) <= 1 && std::abs(now.top - corner->top) <= 1));
+    const bool still = GetWindowRect(w, &now) && EqualRect(&now, &last) &&
+                       (!corner || (std::abs(now.left - corner->left) <= 1 && std::abs(now.top - corner->top) <= 1));
     last = now;
     return still;
   });
@@ -265,8 +273,8 @@ bool restsAt(HWND w, const RECT* corner = nullptr) {
 bool besideMain(HWND message, HWND main) {
   RECT m{}, frame{}, both{}, screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   return settles([&] {
-    return GetWindowRect(message, &m) && GetWindowRect(main, &frame) && !IntersectRect(&both, &m, &frame) && IntersectRect(&both, &m, &screen) &&
-           EqualRect(&both, &m);
+    return GetWindowRect(message, &m) && GetWindowRect(main, &frame) && !IntersectRect(&both, &m, &frame) &&
+           IntersectRect(&both, &m, &screen) && EqualRect(&both, &m);
   });
 }
 
@@ -301,7 +309,9 @@ std::string readFile(const std::wstring& path) {
   return out.str();
 }
 
-std::string ini(const std::wstring& time, const char* backup = "") { return "[ALARM]\r\nTime=" + narrow(time) + "\r\nTimeBAK=" + backup + "\r\n"; }
+std::string ini(const std::wstring& time, const char* backup = "") {
+  return "[ALARM]\r\nTime=" + narrow(time) + "\r\nTimeBAK=" + backup + "\r\n";
+}
 
 bool temporariesLeft(const std::wstring& folder) {
   WIN32_FIND_DATAW found;
@@ -344,25 +354,31 @@ void oneCopy(const std::wstring& folder, const std::wstring& shots) {
   SetCursorPos(5, 5);  // a window manager that places windows by the pointer shows itself
   HWND message = nullptr, main = nullptr;
   const bool reported = held != INVALID_HANDLE_VALUE && program.start(folder) &&
-                        waitFor([&] { return (message = program.message()) && child(message, L"Edit", L"could not be read", true); }) && click(message, L"OK");
+                        waitFor([&] { return (message = program.message()) && child(message, L"Edit", L"could not be read", true); }) &&
+                        click(message, L"OK");
   CloseHandle(held);
   check(reported && readFile(iniPath) == "[alarm]\r\ntime=\r\n",
         "alarm.ini held open all through the start is reported as unreadable, and left as it was");
   check((main = program.shownMain()) != nullptr, "the main window \"Tollora v1.1\" shows, from a folder named in Japanese");
-  HWINEVENTHOOK hook = SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, nullptr, onAlert, program.process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+  HWINEVENTHOOK hook =
+      SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, nullptr, onAlert, program.process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
   RECT frame{};
   GetWindowRect(main, &frame);
   // The clock label ticks, showing the time.
   HWND clock = child(main, L"Static"), box = child(main, L"Edit");
   const std::wstring before = textOf(clock);
-  check(waitFor([&] { return textOf(clock) != before; }, 1500) && textOf(clock) == clockText(0), "the clock label ticks with the time", narrow(textOf(clock)));
-  check(saveButton(main) && waitFor([&] { return share(child(main, L"Button", L"Set Alarm"), kOrange) > 0.3; }), "with no alarm, an orange \"Set Alarm\"");
+  check(waitFor([&] { return textOf(clock) != before; }, 1500) && textOf(clock) == clockText(0), "the clock label ticks with the time",
+        [&] { return narrow(textOf(clock)); });
+  check(saveButton(main) && waitFor([&] { return share(child(main, L"Button", L"Set Alarm"), kOrange) > 0.3; }),
+        "with no alarm, an orange \"Set Alarm\"");
 
   // What a screen reader and the keyboard find.
   check(reader(main).name == L"Tollora v1.1" && reader(box).name == L"Alarm time" &&
             (reader(child(main, L"Button", L"Stop/Reset", false, true)).state & STATE_SYSTEM_INVISIBLE),
-        "a reader finds the window \"Tollora v1.1\" and the box \"Alarm time\", not the hidden \"Stop/Reset\"", narrow(reader(box).name));
-  check(tabOrder(main) == Names{L"Set Alarm", L"<edit>", L"Minimize To Tray", L"About"}, "Tab walks Set Alarm, the alarm box, Minimize To Tray, About");
+        "a reader finds the window \"Tollora v1.1\" and the box \"Alarm time\", not the hidden \"Stop/Reset\"",
+        [&] { return narrow(reader(box).name); });
+  check(tabOrder(main) == Names{L"Set Alarm", L"<edit>", L"Minimize To Tray", L"About"},
+        "Tab walks Set Alarm, the alarm box, Minimize To Tray, About");
 
   // A paste of two lines keeps the first: the edit control's own paste stops at a line feed,
   // not at a lone carriage return.
@@ -373,11 +389,13 @@ void oneCopy(const std::wstring& folder, const std::wstring& shots) {
   const bool copied = OpenClipboard(nullptr) && EmptyClipboard() && SetClipboardData(CF_UNICODETEXT, memory) && CloseClipboard();
   type(box, L"");
   SendMessageW(box, WM_PASTE, 0, 0);
-  check(copied && waitFor([&] { return textOf(box) == tomorrow; }), "a paste keeps the first of two lines", narrow(textOf(box)));
+  check(copied && waitFor([&] { return textOf(box) == tomorrow; }), "a paste keeps the first of two lines",
+        [&] { return narrow(textOf(box)); });
   // Saved byte for byte over the hidden file, which stays hidden; the killed save's leftover goes.
   check(click(main, L"Set Alarm") && waitFor([&] { return readFile(iniPath) == ini(tomorrow); }) &&
             (GetFileAttributesW(iniPath.c_str()) & FILE_ATTRIBUTE_HIDDEN) && !temporariesLeft(folder),
-        "\"Set Alarm\" saves alarm.ini in CRLF lines; it stays hidden, no temporary left, a killed save's neither", readFile(iniPath));
+        "\"Set Alarm\" saves alarm.ini in CRLF lines; it stays hidden, no temporary left, a killed save's neither",
+        [&] { return readFile(iniPath); });
   check(waitFor([&] { return share(child(main, L"Button", L"Alarm Set"), kGreen) > 0.3; }), "the button turns into a green \"Alarm Set\"");
 
   // A read-only alarm.ini is refused in a message that never blocks the main window: it comes
@@ -387,53 +405,63 @@ void oneCopy(const std::wstring& folder, const std::wstring& shots) {
   SetCursorPos((frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2);
   type(box, clockText(2 * 24 * 3600));
   check(click(saveButton(main)) && waitFor([&] {
-          return (message = program.message()) && child(message, L"Edit", (L"could not be saved to\r\n" + iniPath + L"\r\n\r\n").c_str(), true);
+          return (message = program.message()) &&
+                 child(message, L"Edit", (L"could not be saved to\r\n" + iniPath + L"\r\n\r\n").c_str(), true);
         }),
         "a read-only alarm.ini is refused in a modeless message naming the file");
-  check(besideMain(message, main), "the message rests beside the main window, clear of its buttons", at(message) + " by " + at(main));
+  check(besideMain(message, main), "the message rests beside the main window, clear of its buttons",
+        [&] { return at(message) + " by " + at(main); });
   const std::wstring soon = clockText(3);
   type(box, soon + L"\r\nM");  // as an automation tool sets a whole value
-  check(waitFor([&] { return textOf(box) == soon; }), "a text of two lines set from outside keeps the first", narrow(textOf(box)));
-  check(waitFor([&] { return child(main, L"Static", L"Time's Up!"); }) && !child(main, L"Button", L"Set Alarm") && toFront(main) && waitFor([&] {
-          return share(child(main, L"Static", L"Time's Up!"), kRed) > 0.02 && share(child(main, L"Button", L"Stop/Reset"), kRed) > 0.3;
-        }),
+  check(waitFor([&] { return textOf(box) == soon; }), "a text of two lines set from outside keeps the first",
+        [&] { return narrow(textOf(box)); });
+  check(waitFor([&] { return child(main, L"Static", L"Time's Up!"); }) && !child(main, L"Button", L"Set Alarm") && toFront(main) &&
+            waitFor([&] {
+              return share(child(main, L"Static", L"Time's Up!"), kRed) > 0.02 && share(child(main, L"Button", L"Stop/Reset"), kRed) > 0.3;
+            }),
         "the alarm rings while the message is open: \"Time's Up!\" and \"Stop/Reset\" in red");
   check(screenshot(shots + L"\\windows-fired.bmp", main), "screenshot of the fired alarm");
   waitFor([] { return alerts.size() > 1; }, 1500);
-  check(alerts == Names{L"Time's Up!"}, "a reader hears \"Time's Up!\" once, as a system alert", std::to_string(alerts.size()) + " alerts");
+  check(alerts == Names{L"Time's Up!"}, "a reader hears \"Time's Up!\" once, as a system alert",
+        [&] { return std::to_string(alerts.size()) + " alerts"; });
   trayIcon();
-  check(realClick(child(main, L"Button", L"Stop/Reset")) && waitFor([&] { return child(main, L"Button", L"Set Alarm") && !child(main, L"Button", L"Stop/Reset"); }),
+  check(realClick(child(main, L"Button", L"Stop/Reset")) &&
+            waitFor([&] { return child(main, L"Button", L"Set Alarm") && !child(main, L"Button", L"Stop/Reset"); }),
         "a real click on \"Stop/Reset\" silences it");
   type(box, clockText(2 * 24 * 3600));
   check(click(saveButton(main)) && forms(program.process.dwProcessId, L"Tollora").size() == 1, "a second failed save reuses the message");
   // Tab goes into the message's text and out again (a multi-line box keeps Tab otherwise),
   // Space presses "OK".
-  check(toFront(message) && focusOn(message, L"OK") && (press(VK_TAB), focusOn(message, nullptr)) && (press(VK_TAB), focusOn(message, L"OK")),
-        "Tab in the message goes from \"OK\" into its text and out again");
+  check(
+      toFront(message) && focusOn(message, L"OK") && (press(VK_TAB), focusOn(message, nullptr)) && (press(VK_TAB), focusOn(message, L"OK")),
+      "Tab in the message goes from \"OK\" into its text and out again");
   press(VK_SPACE);
   check(waitFor([&] { return !program.message(); }) && readFile(iniPath) == ini(tomorrow) && !temporariesLeft(folder),
         "Space on \"OK\" closes the message; alarm.ini is as it was, no temporary left");
   SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
-  check(waitFor([&] { return !child(main, PROGRESS_CLASSW); }) && screenshot(shots + L"\\windows-main.bmp", main), "screenshot of the main window");
+  check(waitFor([&] { return !child(main, PROGRESS_CLASSW); }) && screenshot(shots + L"\\windows-main.bmp", main),
+        "screenshot of the main window");
 
   // Ringing hidden in the tray: the window stays hidden, the icon shows a balloon, and a click
   // on the balloon brings the window back.
   type(box, clockText(3));
   check(click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }), "\"Minimize To Tray\" hides the window");
-  check(waitFor([&] { return child(main, L"Static", L"Time's Up!", false, true); }) && !IsWindowVisible(main) && waitFor([] { return tipShown(true); }),
+  check(waitFor([&] { return child(main, L"Static", L"Time's Up!", false, true); }) && !IsWindowVisible(main) &&
+            waitFor([] { return tipShown(true); }),
         "the alarm rings in the tray, the window hidden, and the icon shows a balloon");
   PostMessageW(main, kTrayCallback, 1, NIN_BALLOONUSERCLICK);
   check(waitFor([&] { return shown(main); }) && click(main, L"Stop/Reset"), "a click on the balloon brings the window back");
 
   // Real clicks on the icon in Wine's tray window: the left one brings the window back, the
   // right one too, where it was, with the exit question in front, the focus on "No".
-  check(click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }) && realClick(trayIcon()) && waitFor([&] { return shown(main); }),
+  check(click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }) && realClick(trayIcon()) &&
+            waitFor([&] { return shown(main); }),
         "a real left click on the tray icon brings the window back");
   GetWindowRect(main, &frame);
   HWND alert = nullptr;
   check(click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }) && realClick(trayIcon(), true) &&
             waitFor([&] { return (alert = program.form(L"Alert")) && child(alert, L"Button", L"Yes"); }) && restsAt(main, &frame),
-        "a real right click on it brings the window back where it was, and asks before leaving", at(main));
+        "a real right click on it brings the window back where it was, and asks before leaving", [&] { return at(main); });
   check(child(alert, L"Static", L"Are Your Sure You Want To Exit?.") && child(alert, L"Button", L"No") && focusOn(alert, L"No"),
         "the question \"Are Your Sure You Want To Exit?.\" comes with the focus on \"No\"");
   // Where "Yes" shows, a click reaches it, not the restored window stacked over it.
@@ -450,26 +478,30 @@ void startingAgain(const std::wstring& folder, const std::wstring& linked) {
   Program first, second, beside, third, fifth;
   HWND main = first.start(folder) ? first.shownMain() : nullptr, other = nullptr, message = nullptr;
   check(click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }), "a copy starts and hides in the tray");
-  check(second.start(folder) && second.ended(0, 10000) && waitFor([&] { return shown(main); }) &&
-            forms(0, L"Tollora v1.1").size() == 1 && readFile(iniPath) == saved,
+  check(second.start(folder) && second.ended(0, 10000) && waitFor([&] { return shown(main); }) && forms(0, L"Tollora v1.1").size() == 1 &&
+            readFile(iniPath) == saved,
         "a second start with its alarm file ends by itself, bringing it out of the tray, alarm.ini untouched");
-  check(beside.start(linked, L"--tray") && waitFor([&] { return (other = beside.form()) && child(other, L"Edit", L"linked", false, true); }) &&
-            !IsWindowVisible(other) && PostMessageW(other, kTrayCallback, 1, WM_LBUTTONUP) && waitFor([&] { return shown(other); }) && shown(main),
+  check(beside.start(linked, L"--tray") &&
+            waitFor([&] { return (other = beside.form()) && child(other, L"Edit", L"linked", false, true); }) && !IsWindowVisible(other) &&
+            PostMessageW(other, kTrayCallback, 1, WM_LBUTTONUP) && waitFor([&] { return shown(other); }) && shown(main),
         "a copy in another folder starts in the tray, its alarm read through a link, and its icon brings it beside the first");
   const std::wstring alarm = clockText(24 * 3600);
   type(child(other, L"Edit"), alarm);
-  check(click(saveButton(other)) && waitFor([&] { return readFile(linked + L"\\alarm.ini") == ini(alarm, "note"); }) && !beside.message() && beside.close(),
-        "its save reaches the file through the link", readFile(linked + L"\\alarm.ini"));
+  check(click(saveButton(other)) && waitFor([&] { return readFile(linked + L"\\alarm.ini") == ini(alarm, "note"); }) && !beside.message() &&
+            beside.close(),
+        "its save reaches the file through the link", [&] { return readFile(linked + L"\\alarm.ini"); });
   check(TerminateProcess(first.process.hProcess, 9) && first.ended(9), "the first copy is killed");
   // Held for a moment while the next start reads it: waited out, and the alarm loads.
   HANDLE held = hold(iniPath);
-  check(held != INVALID_HANDLE_VALUE && third.start(folder) && waitFor([&] { return third.form(nullptr); }), "a start while alarm.ini is held");
+  check(held != INVALID_HANDLE_VALUE && third.start(folder) && waitFor([&] { return third.form(nullptr); }),
+        "a start while alarm.ini is held");
   Sleep(300);  // how long the hold lasts: the read is under way once the window is made
   CloseHandle(held);
   check((main = third.shownMain()) && ini(textOf(child(main, L"Edit"))) == saved && !third.message(),
         "the brief hold is waited out: the saved alarm loads, and the killed copy was in nobody's way");
   SuspendThread(third.process.hThread);
-  check(fifth.start(folder) && waitFor([&] { return (message = fifth.message()) && child(message, L"Edit", L"does not respond", true); }, 10000) &&
+  check(fifth.start(folder) &&
+            waitFor([&] { return (message = fifth.message()) && child(message, L"Edit", L"does not respond", true); }, 10000) &&
             !fifth.form() && click(message, L"OK") && fifth.ended(1),
         "a start beside a hung copy says it does not respond, with no window of its own, and fails");
   ResumeThread(third.process.hThread);
@@ -488,14 +520,15 @@ void highDpi(const std::wstring& folder, const std::wstring& readOnly) {
   Program program;
   HWND main = program.start(readOnly.empty() ? folder : readOnly) ? program.shownMain() : nullptr, message = nullptr;
   RECT client{};
-  check(GetClientRect(main, &client) && client.right == 576 && client.bottom == 308, "at 192 dpi the window is twice the size", at(main));
+  check(GetClientRect(main, &client) && client.right == 576 && client.bottom == 308, "at 192 dpi the window is twice the size",
+        [&] { return at(main); });
   type(child(main, L"Edit"), alarm);
   if (!readOnly.empty())
     check(click(saveButton(main)) && waitFor([&] { return readFile(iniPath) == ini(alarm); }) && !program.message(),
-          "from a read-only folder the alarm is saved in %LOCALAPPDATA%\\Tollora", readFile(iniPath));
+          "from a read-only folder the alarm is saved in %LOCALAPPDATA%\\Tollora", [&] { return readFile(iniPath); });
   SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_READONLY);
   check(click(saveButton(main)) && waitFor([&] { return (message = program.message()) != nullptr; }) && besideMain(message, main),
-        "a failed save's message rests clear of the window at 192 dpi", at(message) + " by " + at(main));
+        "a failed save's message rests clear of the window at 192 dpi", [&] { return at(message) + " by " + at(main); });
   SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_NORMAL);
   check(click(message, L"OK") && program.close(), "it closes");
   dpi = 96;
@@ -510,7 +543,8 @@ int wmain(int argc, wchar_t** argv) {
   // The wide-character path: every file name of the program's own goes through it.
   const std::wstring folder = argv[1] + std::wstring(L" \u6642\u8a08");
   CreateDirectoryW(folder.c_str(), nullptr);
-  for (const wchar_t* file : {L"\\tollora.exe", L"\\beep.wav"}) CopyFileW((argv[1] + std::wstring(file)).c_str(), (folder + file).c_str(), FALSE);
+  for (const wchar_t* file : {L"\\tollora.exe", L"\\beep.wav"})
+    CopyFileW((argv[1] + std::wstring(file)).c_str(), (folder + file).c_str(), FALSE);
   oneCopy(folder, argv[2]);
   startingAgain(folder, argv[3]);
   highDpi(folder, argc > 4 ? argv[4] : L"");
