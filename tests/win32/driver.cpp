@@ -464,8 +464,12 @@ void oneCopy(const std::wstring& folder, const std::wstring& shots) {
         "a real right click on it brings the window back where it was, and asks before leaving", [&] { return at(main); });
   check(child(alert, L"Static", L"Are Your Sure You Want To Exit?.") && child(alert, L"Button", L"No") && focusOn(alert, L"No"),
         "the question \"Are Your Sure You Want To Exit?.\" comes with the focus on \"No\"");
-  // Where "Yes" shows, a click reaches it, not the restored window stacked over it.
-  check(restsAt(alert) && realClick(child(alert, L"Button", L"Yes")) && program.ended(0), "a real click on \"Yes\" ends the program");
+  // Placed by the program over the main window, and where "Yes" shows a click reaches it, not
+  // the restored window stacked over it.
+  RECT a{};
+  check(restsAt(alert) && GetWindowRect(alert, &a) && PtInRect(&frame, POINT{(a.left + a.right) / 2, (a.top + a.bottom) / 2}),
+        "the question rests over the main window", [&] { return at(alert) + " over " + at(main); });
+  check(realClick(child(alert, L"Button", L"Yes")) && program.ended(0), "a real click on \"Yes\" ends the program");
   UnhookWinEvent(hook);
 }
 
