@@ -35,9 +35,11 @@ void Alarm::TimerPb_Timer() {
   ShowAlarmState(AlarmLiesAhead(alarm, label, ui::app().backend().regional(), /*tieAhead=*/true));
   // "Stop/Reset" is there exactly while the alarm sounds: it is the only way to silence it,
   // and once silent the user must be able to save a new alarm whatever the caption says.
-  if (!TimerNotify.enabled()) {
-    cmdReset.setVisible(false);
+  if (!TimerNotify.enabled() && cmdReset.visible()) {
+    // The focus stays on the button in that place rather than falling to the alarm box.
     cmdSetAlarm.setVisible(true);
+    cmdSetAlarm.setFocus();
+    cmdReset.setVisible(false);
   }
   PlayBeep();
   ProgressBar.setVisible(false);

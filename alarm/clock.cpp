@@ -57,6 +57,9 @@ void Alarm::Fire() {
   RungAlarm = txtTime(0).text();
   TimerTime.setEnabled(false);
   cmdReset.setVisible(true);
+  // The keys go where the ring is: Space or Enter stops it, and none meant for the button
+  // lands in the alarm box (hiding the focused "Set Alarm" would pass the focus on to it).
+  cmdReset.setFocus();
   cmdSetAlarm.setVisible(false);
   lblTime.setForeColor(ColorAlarmRed);
   lblTime.setCaption(u"Time's Up!");

@@ -47,6 +47,11 @@ void Control::setVisible(bool v) {
   notify(Prop::Visible);
 }
 
+void Control::setFocus() {
+  form_.focusRequest_ = this;
+  notify(Prop::Focus);
+}
+
 void Control::setEnabled(bool v) {
   if (enabled_ == v) return;
   enabled_ = v;

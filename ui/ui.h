@@ -78,6 +78,7 @@ enum class Prop {
   State,     // form: WindowState
   Shown,     // form: show (visible) or hide
   Repaint,   // form: draw completely now
+  Focus,     // control: take the keyboard focus (see Control::setFocus)
 };
 
 class Form;
@@ -136,6 +137,10 @@ class Control {
   void setVisible(bool v);
   bool enabled() const { return enabled_; }
   void setEnabled(bool v);
+  // Puts the keyboard focus on this control when its window has it, so that keys typed there
+  // reach this control; in a window that is not active, makes it the control that takes the
+  // focus when the user next activates the window. Never activates the window itself.
+  void setFocus();
 
   Peer* peer() const { return peer_.get(); }
   // A timer's peer is a TimerPeer.
@@ -386,6 +391,8 @@ class Form {
 
   const std::vector<Control*>& controls() const { return controls_; }
   FormPeer* peer() const { return peer_.get(); }
+  // The control the program last asked to take the keyboard focus (Control::setFocus), if any.
+  Control* focusRequest() const { return focusRequest_; }
 
   // Events.
   virtual void Form_Load() {}
@@ -420,6 +427,7 @@ class Form {
   }
 
   std::vector<Control*> controls_;
+  Control* focusRequest_ = nullptr;
   std::unique_ptr<FormPeer> peer_;
   int left_ = 0, top_ = 0;
   int scaleWidth_ = 0, scaleHeight_ = 0;
