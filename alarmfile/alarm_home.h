@@ -9,5 +9,8 @@
 namespace tollora {
 
 std::u16string ChooseAlarmFilePath(ui::Backend& layer);
+// The alarm file beside the program, wherever the alarm lives: a user's own that has none yet
+// starts from it (ReadIni).
+std::u16string AlarmBesideProgram(ui::Backend& layer);
 
 }  // namespace tollora

@@ -23,10 +23,10 @@ std::u16string fromUtf16(std::string_view bytes, bool bigEndian) {
   return out;
 }
 
-// Well-formed UTF-8 (no overlong forms, surrogates or code points past U+10FFFF) with at
-// least one character beyond ASCII.
-bool isUtf8BeyondAscii(std::string_view b) {
-  bool beyond = false;
+// Whether `b` is well-formed UTF-8 (no overlong forms, surrogates or code points past
+// U+10FFFF); `beyond` tells whether it holds a character beyond ASCII.
+bool isUtf8(std::string_view b, bool& beyond) {
+  beyond = false;
   for (std::size_t i = 0; i < b.size();) {
     const auto c = static_cast<unsigned char>(b[i]);
     if (c < 0x80) {
@@ -47,21 +47,52 @@ bool isUtf8BeyondAscii(std::string_view b) {
     }
     i += n + 1;
   }
-  return beyond;
+  return true;
 }
 
-std::u16string decodeFile(const std::string& bytes, const std::function<std::u16string(const std::string&)>& decode) {
+// UTF-16 without a byte-order mark (true: big endian), told by its NUL bytes: every one on the
+// same side of its pair, and many, as the ASCII names and digits of an alarm file give. A NUL
+// here and there among 8-bit bytes is no such pattern.
+std::optional<bool> utf16ByNuls(std::string_view b) {
+  std::size_t nuls[2] = {0, 0};
+  for (std::size_t i = 0; i < b.size(); ++i)
+    if (b[i] == '\0') ++nuls[i % 2];
+  if (b.size() % 2 != 0 || (nuls[0] > 0) == (nuls[1] > 0) || 4 * (nuls[0] + nuls[1]) < b.size() / 2) return std::nullopt;
+  return nuls[0] > 0;
+}
+
+// Text as an editor writes it: no NUL, no control character but TAB and line breaks, no half
+// of a surrogate pair.
+bool isText(std::u16string_view t) {
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    const char16_t c = t[i];
+    if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r' && c != u'\v' && c != u'\f') return false;
+    if (c >= 0xDC00 && c <= 0xDFFF) return false;
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 1 == t.size() || t[i + 1] < 0xDC00 || t[i + 1] > 0xDFFF) return false;
+      ++i;
+    }
+  }
+  return true;
+}
+
+std::optional<std::u16string> decodeBytes(const std::string& bytes, const std::function<std::u16string(const std::string&)>& decode) {
   const std::string_view b(bytes);
-  if (b.starts_with(kBom)) return ui::fromUtf8(bytes.substr(3));
-  // Notepad's "Unicode" and "Unicode big endian": the profile reader reads both.
+  bool beyond = false;
+  if (b.starts_with(kBom)) {
+    if (!isUtf8(b.substr(3), beyond)) return std::nullopt;
+    return ui::fromUtf8(bytes.substr(3));
+  }
+  // Notepad's "Unicode" and "Unicode big endian": the profile reader reads both, and so
+  // without their mark.
   if (b.starts_with(kBomUtf16Le)) return fromUtf16(b.substr(2), false);
   if (b.starts_with(kBomUtf16Be)) return fromUtf16(b.substr(2), true);
+  if (const auto bigEndian = utf16ByNuls(b)) return fromUtf16(b, *bigEndian);
   // UTF-8 without a mark, as Notepad saves by default: a text in an 8-bit code page that
   // uses any letter beyond ASCII is practically never also well-formed UTF-8.
-  if (isUtf8BeyondAscii(b)) return ui::fromUtf8(bytes);
+  if (isUtf8(b, beyond) && beyond) return ui::fromUtf8(bytes);
   return decode(bytes);
 }
-
 
 bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
@@ -86,12 +117,6 @@ std::u16string finishValue(std::u16string_view v) {
     v.remove_prefix(1);
     v.remove_suffix(1);
   }
-  if (auto nul = v.find(u'\0'); nul != std::u16string_view::npos) v = v.substr(0, nul);
-  if (v.size() > kMaxValue) {
-    v = v.substr(0, kMaxValue);
-    // Never leave half of a surrogate pair at the end.
-    if (v.back() >= 0xD800 && v.back() <= 0xDBFF) v.remove_suffix(1);
-  }
   return std::u16string(v);
 }
 
@@ -102,18 +127,27 @@ std::u16string_view FirstLine(std::u16string_view v) {
   return v.substr(0, v.find_first_of(breaks));
 }
 
+std::optional<std::u16string> DecodeFile(const std::string& bytes, const std::function<std::u16string(const std::string&)>& decode) {
+  auto text = decodeBytes(bytes, decode);
+  if (!text || !isText(*text)) return std::nullopt;
+  return text;
+}
+
 std::u16string ReadValue(const std::string& bytes, const std::u16string& section, const std::u16string& key,
                          const std::function<std::u16string(const std::string&)>& decode) {
-  const std::u16string text = decodeFile(bytes, decode);
+  const auto text = DecodeFile(bytes, decode);
+  return text ? ValueIn(*text, section, key) : std::u16string();
+}
 
+std::u16string ValueIn(std::u16string_view text, const std::u16string& section, const std::u16string& key) {
   bool inSection = false;
   bool seenSection = false;
   std::size_t pos = 0;
   while (pos < text.size()) {
     std::size_t end = text.find_first_of(u"\r\n", pos);
-    if (end == std::u16string::npos) end = text.size();
-    const std::u16string_view line = trim(std::u16string_view(text).substr(pos, end - pos));
-    pos = end + (text.compare(end, 2, u"\r\n") == 0 ? 2 : 1);
+    if (end == std::u16string_view::npos) end = text.size();
+    const std::u16string_view line = trim(text.substr(pos, end - pos));
+    pos = end + (text.substr(end).starts_with(u"\r\n") ? 2 : 1);
 
     if (line.empty() || line.front() == u';') continue;
     if (line.front() == u'[') {
@@ -151,8 +185,11 @@ std::u16string AlarmFileText(const std::u16string& alarm, const std::u16string& 
 
 std::string EncodeAlarmFile(const std::u16string& text,
                             const std::function<std::optional<std::string>(const std::u16string&)>& encode) {
-  if (auto bytes = encode(text)) return *bytes;
-  return kBom + ui::toUtf8(text);
+  std::string utf8 = ui::toUtf8(text);
+  // Code-page bytes beyond ASCII read back only under the same code page; these read alike
+  // under every one.
+  if (encode(text) == utf8) return utf8;
+  return kBom + utf8;
 }
 
 }  // namespace tollora::ini

@@ -9,18 +9,27 @@
 
 namespace tollora::ini {
 
-// What a read looks at, at most: more than any alarm file written by hand.
-constexpr std::size_t kMaxFileBytes = 16u << 20;
-// The longest value a read gives back, in UTF-16 code units: all a file can hold, so that
-// whatever a save wrote comes back whole.
-constexpr std::size_t kMaxValue = kMaxFileBytes;
+// One limit for the alarm text, in UTF-16 code units, kept alike by the box's "Set Alarm", the
+// save and the start: far more than any alarm needs, and a start reads the largest file in
+// milliseconds. Nothing longer is ever cut: a save refuses it and a start reports it.
+constexpr std::size_t kMaxValue = 4096;
+// What a start reads, at most: room for both values in any encoding and a hand-edited file's
+// extras. A larger file is reported, not cut.
+constexpr std::size_t kMaxFileBytes = 1u << 20;
+
+// The file's text: UTF-8 or UTF-16 (either byte order) after a byte-order mark, UTF-16 told by
+// its NUL bytes (an alarm file's names are ASCII, whose high bytes are zero), well-formed UTF-8
+// with characters beyond ASCII, else text in the code page that `decode` reads. Nothing when
+// the bytes are no text at all: NUL bytes that are not UTF-16, invalid UTF-8 or UTF-16, or
+// control characters no editor writes.
+std::optional<std::u16string> DecodeFile(const std::string& bytes, const std::function<std::u16string(const std::string&)>& decode);
 
 // The value of `key` in the first `section`, names compared without regard to ASCII case.
 // Blank lines, comments (";") and lines without "=" are skipped; blanks around the key and
-// value and one pair of enclosing quotes are dropped; the value ends at a NUL and is cut to
-// kMaxValue. `bytes` holds UTF-8 or UTF-16 (either byte order) after a byte-order mark,
-// well-formed UTF-8 with characters beyond ASCII, else text in the code page that `decode`
-// reads. An empty result for a missing section, key or value.
+// value and one pair of enclosing quotes are dropped; nothing is cut. An empty result for a
+// missing section, key or value.
+std::u16string ValueIn(std::u16string_view text, const std::u16string& section, const std::u16string& key);
+// The same from the file's bytes; empty for bytes that are no text.
 std::u16string ReadValue(const std::string& bytes, const std::u16string& section, const std::u16string& key,
                          const std::function<std::u16string(const std::string&)>& decode);
 
@@ -33,8 +42,9 @@ std::u16string_view FirstLine(std::u16string_view value);
 // control characters other than TAB.
 std::u16string AlarmFileText(const std::u16string& alarm, const std::u16string& backup);
 
-// The file's bytes: the text in the code page, or UTF-8 behind a byte-order mark when the
-// code page cannot hold every character.
+// The file's bytes: a text that is the same in the code page and in UTF-8 (ASCII, or a code
+// page that is UTF-8) as those bytes; any other behind a UTF-8 byte-order mark, so that the
+// program's own save reads back whatever the code page is when it is read.
 std::string EncodeAlarmFile(const std::u16string& text,
                             const std::function<std::optional<std::string>(const std::u16string&)>& encode);
 

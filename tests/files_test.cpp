@@ -1,13 +1,18 @@
 // alarm.ini on a real disk: loading and saving it, where it lives, links, things that are no
 // file, other users' files and links, and the leftovers of killed saves.
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
+#include "alarmfile/ini.h"
+#include "dialogs/message.h"
 #include "tests/harness.h"
 
 namespace tollora::testing {
@@ -27,17 +32,82 @@ TEST(AlarmFile, LoadsTheTwoValuesAndSavesExactlyTheThreeLines) {
   EXPECT_EQ(h.readIni(), "[ALARM]\r\nTime=\r\nTimeBAK=\r\n");
   EXPECT_EQ(h.message(), u"");
   EXPECT_EQ(namesIn(h.folder), std::vector<std::string>{"alarm.ini"}) << "and nothing beside it";
-  // What a save writes the next start reads back, however long.
-  h.setAlarm(std::u16string(10000, u'y'));
+  // One limit, said aloud: the longest text is saved and read back whole, a longer one is
+  // refused at "Set Alarm" and nothing is saved.
+  const std::u16string longest(ini::kMaxValue, u'y');
+  h.setAlarm(longest);
   h.main().Unload();  // the program ends; the window's next use is a fresh start
   h.start();
-  EXPECT_EQ(h.main().txtTime(0).text(), std::u16string(10000, u'y'));
-  // In a narrow code page where it holds the text, else in UTF-8 behind a byte-order mark.
-  h.backend.latin1CodePage = true;
-  h.setAlarm(u"caf\u00e9");
-  EXPECT_EQ(h.readIni(), "[ALARM]\r\nTime=caf\xE9\r\nTimeBAK=\r\n");
-  h.setAlarm(u"\u20ac 5 alarm");
-  EXPECT_EQ(h.readIni(), "\xEF\xBB\xBF[ALARM]\r\nTime=\xE2\x82\xAC 5 alarm\r\nTimeBAK=\r\n");
+  EXPECT_EQ(h.main().txtTime(0).text(), longest);
+  h.setAlarm(longest + u"y");
+  EXPECT_NE(h.message().find(u"4097 characters long; Tollora keeps at most 4096. Nothing has been saved"), std::u16string::npos);
+  EXPECT_EQ(h.readIni(), "[ALARM]\r\nTime=" + ui::toUtf8(longest) + "\r\nTimeBAK=\r\n");
+}
+
+// What is no alarm file is never taken for "no alarm": the start says so, naming the file, and
+// leaves it as it is until the next "Set Alarm".
+TEST(AlarmFile, WhatIsNoAlarmFileIsReportedAtStartAndLeftAsItIs) {
+  const struct { std::string bytes; const char16_t* said; } rows[] = {
+      {"\x7F" "ELF\x02\x01\x01\0\0\0\x03\0>\0\x01\0\0\0", u"It is not an alarm file; the next \"Set Alarm\" replaces it. It holds bytes"},
+      {"\xEF\xBB\xBF[ALARM]\r\nTime=caf\xC3(\r\n", u"It holds bytes that are no text"},
+      {"[ALARM]\r\nTime=7:30\r\n" + std::string(ini::kMaxFileBytes, ';'), u"It is larger than 1 MB."},
+      {"[ALARM]\r\nTime=" + std::string(5000, 'y') + "\r\nTimeBAK=x\r\n", u"is 5000 characters long, more than the 4096 Tollora keeps"},
+  };
+  for (const auto& r : rows) {
+    Harness h;
+    h.writeIni(r.bytes);
+    h.start();
+    EXPECT_NE(h.message().find(u16(h.iniPath())), std::u16string::npos);
+    EXPECT_NE(h.message().find(r.said), std::u16string::npos) << ui::toUtf8(h.message());
+    EXPECT_EQ(h.main().txtTime(0).text(), u"");
+    EXPECT_EQ(h.readIni(), r.bytes);
+  }
+}
+
+// On Windows an 8-bit code page holds the file; the program's own save of a text beyond ASCII
+// reads back under any other. Windows-1252 (Latin-1 here) and enough of 932 for a designator.
+TEST(AlarmFile, TheProgramsOwnSaveReadsBackWhateverTheCodePage) {
+  const std::pair<char16_t, std::string> japanese[] = {{u'\u5348', "\x8C\xDF"}, {u'\u524D', "\x91\x4F"}};
+  using Encode = std::function<std::optional<std::string>(const std::u16string&)>;
+  using Decode = std::function<std::u16string(const std::string&)>;
+  const Encode to1252 = [](const std::u16string& t) -> std::optional<std::string> {
+    std::string out;
+    for (char16_t c : t) if (c > 0xFF) return std::nullopt; else out += static_cast<char>(c);
+    return out;
+  };
+  const Decode from1252 = [](const std::string& b) { return std::u16string(b.begin(), b.end()); };
+  const Encode to932 = [&](const std::u16string& t) -> std::optional<std::string> {
+    std::string out;
+    for (char16_t c : t) {
+      const auto it = std::find_if(std::begin(japanese), std::end(japanese), [&](auto& j) { return j.first == c; });
+      if (c < 0x80) out += static_cast<char>(c);
+      else if (it != std::end(japanese)) out += it->second;
+      else return std::nullopt;
+    }
+    return out;
+  };
+  const Decode from932 = [&](const std::string& b) {
+    std::u16string out;
+    for (std::size_t i = 0; i < b.size(); ++i) {
+      const auto it = std::find_if(std::begin(japanese), std::end(japanese), [&](auto& j) { return b.compare(i, 2, j.second) == 0; });
+      if (static_cast<unsigned char>(b[i]) < 0x80) out += static_cast<char16_t>(b[i]);
+      else out += it != std::end(japanese) ? it->first : u'\u30FB', i += it != std::end(japanese);
+    }
+    return out;
+  };
+  const struct { const char16_t* text; bool in1252; } rows[] = {
+      {u"01/11/2022 1:11:01 PM", true}, {u"Stra\u00DF\u00BB", true}, {u"12/08/2026 12:23:19 \u5348\u524D", false}};
+  for (const auto& r : rows) {
+    const std::u16string text = r.text;
+    const bool ascii = std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; });
+    for (const auto& [to, from] : {std::pair{to1252, from932}, std::pair{to932, from1252}}) {
+      const std::string bytes = ini::EncodeAlarmFile(ini::AlarmFileText(text, u""), to);
+      EXPECT_EQ(bytes.starts_with("\xEF\xBB\xBF"), !ascii) << ui::toUtf8(text) << ": ASCII stays in the code page";
+      EXPECT_EQ(ini::ReadValue(bytes, u"ALARM", u"Time", from), text);
+    }
+  }
+  // Another program's file in the code page is read in it, as before.
+  EXPECT_EQ(ini::ReadValue("[ALARM]\r\nTime=7:30 \x8C\xDF\x91\x4F\r\n", u"ALARM", u"Time", from932), u"7:30 \u5348\u524D");
 }
 
 TEST(PosixFiles, ASaveThroughLinksReplacesTheLastTargetAndKeepsLinksAndMode) {
@@ -202,19 +272,23 @@ TEST(AlarmHome, BesideTheProgramWhereItCanWriteElseInTheUsersOwnFolder) {
     ASSERT_TRUE(h.startProgram());
     const fs::path file = c.own ? h.settingsFolder() / "alarm.ini" : h.iniPath();
     EXPECT_EQ(h.main().AlarmFilePath, u16(file));
-    EXPECT_EQ(h.main().txtTime(0).text(), c.own ? u"" : u"beside");
-    EXPECT_EQ(namesIn(h.folder), std::vector<std::string>{"alarm.ini"}) << "the try leaves nothing behind";
-    h.setAlarm(u"12/24/2026 7:30:00 AM");
-    EXPECT_EQ(h.message().empty(), !c.readOnly || c.own);
-    if (h.message().empty()) { EXPECT_EQ(slurp(file), kSaved); }
-    // The first save makes the user's folder, private to them.
+    // The user's own folder, made at start and private to them, has no alarm yet: the one
+    // beside the program is where it starts, and the user hears where it now lives.
+    EXPECT_EQ(h.main().txtTime(0).text(), u"beside");
+    EXPECT_EQ(h.message().starts_with(u"Tollora now keeps your alarm in\r\n" + u16(file)), c.own);
     EXPECT_EQ(fs::exists(h.settingsFolder()), c.own);
     if (c.own) { EXPECT_EQ(fs::status(h.settingsFolder()).permissions(), fs::perms::owner_all); }
+    EXPECT_EQ(namesIn(h.folder), (c.own ? std::vector<std::string>{"alarm.ini", "home"} : std::vector<std::string>{"alarm.ini"}))
+        << "the try leaves nothing behind";
+    if (c.own) h.click(ui::form<Message>().cmdOk);
+    h.setAlarm(u"12/24/2026 7:30:00 AM");
+    EXPECT_EQ(h.message().empty(), !c.readOnly || c.own);
+    if (h.message().empty()) { EXPECT_EQ(slurp(file), "[ALARM]\r\nTime=12/24/2026 7:30:00 AM\r\nTimeBAK=\r\n"); }
     if (c.own) { EXPECT_EQ(h.readIni(), "[ALARM]\r\nTime=beside\r\nTimeBAK=\r\n"); }
   }
 }
 
-TEST(PosixFiles, TheFoldersOfTheSystemAndOfTheUserAndOneKeyPerFile) {
+TEST(PosixFiles, TheFoldersOfTheSystemAndOfTheUser) {
   const char* home = std::getenv("HOME");
   const std::string kept = home ? home : "";
   ::setenv("HOME", "/home/ann/", 1);
@@ -232,20 +306,63 @@ TEST(PosixFiles, TheFoldersOfTheSystemAndOfTheUserAndOneKeyPerFile) {
   ::unsetenv("XDG_CONFIG_HOME");
   home ? ::setenv("HOME", kept.c_str(), 1) : ::unsetenv("HOME");
 
-  // The one-copy key: the settings folder does not exist before the first save, and the key
-  // must not change when it appears.
   Harness h;
-  fs::create_directories(h.folder / "real");
-  fs::create_directory_symlink(h.folder / "real", h.folder / "link");
-  const std::string before = ui::posixCanonicalPath((h.folder / "link" / "tollora" / "alarm.ini").string());
-  EXPECT_EQ(before, fs::canonical(h.folder / "real").string() + "/tollora/alarm.ini");
-  fs::create_directories(h.folder / "real" / "tollora");
-  EXPECT_EQ(ui::posixCanonicalPath((h.folder / "link" / "." / "tollora" / "alarm.ini").string()), before);
-  EXPECT_EQ(ui::posixCanonicalPath("/no-such-folder/alarm.ini"), "/no-such-folder/alarm.ini");
   // Whether a new file can be made is tried for real, and leaves nothing.
   ui::PosixFileSystem files;
   EXPECT_FALSE(files.canCreate(u16(h.folder / "missing" / "alarm.ini")));
   EXPECT_FALSE(files.canCreate(u"/proc/self/alarm.ini")) << "not even root makes files here";
+}
+
+
+// One alarm file, one key for its copy, however the file is reached: a linked folder, a bind
+// mount (seen by root and by an ordinary user alike), a hard link; before the file exists and
+// after a save has replaced it.
+TEST(PosixFiles, OneFileHasOneIdentityHoweverItIsReached) {
+  if (::geteuid() != 0) GTEST_SKIP() << "a bind mount needs root, as in CI";
+  Harness h;
+  const fs::path real = h.folder / "real", bound = h.folder / "bound", linked = h.folder / "linked";
+  fs::create_directories(real / "new");
+  fs::create_directories(bound);
+  fs::create_directory_symlink(real, linked);
+  put(real / "alarm.ini", kSaved);
+  put(h.folder / "other.ini", "x");
+  fs::create_hard_link(h.folder / "other.ini", real / "hard.ini");
+  ui::PosixFileSystem files;
+  const auto id = [&](const fs::path& p) { return files.identity(u16(p)); };
+  // Each set names one file; no two sets the same.
+  const auto sameAndApart = [&](const std::vector<std::vector<fs::path>>& sets) {
+    int bad = 0;
+    for (std::size_t i = 0; i < sets.size(); ++i)
+      for (const fs::path& p : sets[i]) {
+        if (id(p) != id(sets[i][0])) bad |= 1;
+        for (std::size_t j = 0; j < i; ++j) bad |= id(p) == id(sets[j][0]) ? 2 : 0;
+      }
+    return bad;
+  };
+  const pid_t child = ::fork();
+  if (child == 0) {
+    // A mount namespace of its own, so the bind mount goes with the child.
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount(real.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0)
+      ::_exit(100);
+    const std::vector<std::vector<fs::path>> sets = {
+        {real / "alarm.ini", linked / "alarm.ini", bound / "alarm.ini", h.folder / "." / "real" / "alarm.ini"},
+        {real / "new" / "alarm.ini", linked / "new" / "alarm.ini", bound / "new" / "alarm.ini"},
+        {h.folder / "other.ini", real / "hard.ini", bound / "hard.ini"},
+        {real / "other.ini"}, {h.folder / "alarm.ini"}};
+    int bad = sameAndApart(sets);
+    const std::u16string before = id(real / "new" / "alarm.ini"), file = id(real / "alarm.ini");
+    bad |= files.replace(u16(linked / "new" / "alarm.ini"), "x").ok && files.replace(u16(bound / "alarm.ini"), "y").ok &&
+                   files.replace(u16(real / "hard.ini"), "z").ok ? 0 : 4;
+    bad |= id(bound / "new" / "alarm.ini") != before || id(real / "alarm.ini") != file ? 8 : 0;
+    bad |= slurp(h.folder / "other.ini") != "z" ? 16 : 0;  // a save keeps the names of a hard-linked file together
+    bad |= asNobody([&] { return sameAndApart(sets); }) ? 32 : 0;
+    ::_exit(bad);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << WEXITSTATUS(status) << " (1: apart, 2: one, 4: not saved, 8: changed by a save, 16: link cut, 32: as a user, 100: no mount)";
 }
 
 }  // namespace

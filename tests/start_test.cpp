@@ -42,13 +42,14 @@ TEST(OneCopy, EveryStartSettlesWithinFourSecondsWithAClearResult) {
 
 TEST(OneCopy, AStartWhileACopyRunsWithTheSameAlarmBringsItForwardOrSaysWhyNotAndTouchesNothing) {
   Harness h;
-  const std::u16string key = u16(h.iniPath());
-  h.backend.otherCopies[key] = {};
+  const std::u16string key = u16(h.iniPath()), linked = u16(h.folder / "linked" / "alarm.ini");
+  fs::create_directory_symlink(h.folder, h.folder / "linked");
+  h.backend.otherCopies[linked] = {};  // the same file through a linked folder
   EXPECT_EQ(tollora::start(), Started::Forwarded);
-  EXPECT_EQ(h.backend.forwardedKeys, std::vector<std::u16string>{key});
+  EXPECT_EQ(h.backend.forwardedKeys, std::vector<std::u16string>{linked});
   EXPECT_EQ(h.message(), u"");
   // A copy that does not answer, or no lock to be had: the user is told, naming the file.
-  h.backend.otherCopies[key] = {ui::HeadlessBackend::kNever};
+  h.backend.otherCopies = {{key, {ui::HeadlessBackend::kNever}}};
   EXPECT_EQ(tollora::start(), Started::Refused);
   EXPECT_NE(h.message().find(u"does not respond:\r\n" + key), std::u16string::npos);
   h.backend.otherCopies.clear();
@@ -61,7 +62,7 @@ TEST(OneCopy, AStartWhileACopyRunsWithTheSameAlarmBringsItForwardOrSaysWhyNotAnd
   h.backend.freeLock = ui::Backend::InstanceLock::Held;
   h.backend.otherCopies[u"/some/other/portable/folder/alarm.ini"] = {};
   ASSERT_TRUE(h.startProgram());
-  EXPECT_EQ(h.backend.claimedKeys, std::vector<std::u16string>{key});
+  EXPECT_EQ(h.backend.claimedKeys, std::vector<std::u16string>{h.backend.files().identity(key)});
 }
 
 TEST(OneCopy, TheRunningCopyComesForwardOutOfTheTrayWhenStartedAgain) {

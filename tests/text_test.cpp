@@ -115,16 +115,21 @@ TEST(AlarmFile, IsReadLeniently) {
       {"[ALARM]\nTime=first\nTime=second\n[ALARM]\nTime=third\n", u"first"}, {"[ALARM]\n[ALARM]\nTime=late\n", u""},
       {"", u""}, {"[ALARM]\r\nTimeBAK=only\r\n", u""}, {"[ALARMS]\nTime=x\n", u""},
       {"[ALARM\nTime=open bracket\n", u"open bracket"}, {"[ALARM]\nno equals here\nTime=ok\n", u"ok"},
-      {std::string("[ALARM]\nTime=before\0after\n", 26), u"before"},
       // A byte-order mark means UTF-8, and so does well-formed UTF-8 beyond ASCII (Notepad's
       // default); anything else is the code page's (here Latin-1): a lone lead byte, an
       // encoded surrogate.
       {"\xEF\xBB\xBF[ALARM]\r\nTime=caf\xC3\xA9\r\n", u"caf\u00e9"},
       {"[ALARM]\nTime=caf\xC3\xA9 \xF0\x9F\x94\x94", u"caf\u00e9 \U0001F514"},
       {"[ALARM]\nTime=caf\xE9 \xC3", u"caf\u00e9 \u00c3"}, {"[ALARM]\nTime=\xED\xA0\x80", u"\u00ed\u00a0\u0080"},
-      // UTF-16 behind its mark in either order; a last byte without its pair is no character.
+      // UTF-16 in either order, behind its mark or told by its NULs; a last byte without its
+      // pair is no character.
       {utf16(notepad, false), u"caf\u00e9 \U0001F514"}, {utf16(notepad, true), u"caf\u00e9 \U0001F514"},
-      {utf16(u"[ALARM]\nTime=x", true) + "\x41", u"x"}, {utf16(notepad, false, false), u""},
+      {utf16(u"[ALARM]\nTime=x", true) + "\x41", u"x"}, {utf16(notepad, false, false), u"caf\u00e9 \U0001F514"},
+      {utf16(notepad, true, false), u"caf\u00e9 \U0001F514"},
+      // No text at all gives nothing (the start says so): NULs that are no UTF-16, control
+      // characters, broken UTF-8 or UTF-16.
+      {std::string("[ALARM]\nTime=before\0after\n", 26), u""}, {"[ALARM]\nTime=a\x01\n", u""},
+      {"\xEF\xBB\xBF[ALARM]\nTime=\xC3", u""}, {utf16(u"[ALARM]\nTime=\xD800", false), u""},
   };
   const auto latin1 = [](const std::string& b) {
     std::u16string s;

@@ -1,6 +1,6 @@
 // The name a backend gives the things that mark "a Tollora runs with this alarm file" (a
 // kernel object, a socket): short, fixed-length and free of path characters, derived from
-// the alarm file's path once the backend has made it canonical.
+// the alarm file's identity (FileSystem::identity).
 #pragma once
 
 #include <cstdint>
@@ -10,9 +10,9 @@
 namespace ui {
 
 // 64-bit FNV-1a as 16 lowercase hex digits.
-inline std::string instanceTag(std::string_view canonicalPathBytes) {
+inline std::string instanceTag(std::string_view identityBytes) {
   std::uint64_t h = 14695981039346656037ull;
-  for (unsigned char c : canonicalPathBytes) {
+  for (unsigned char c : identityBytes) {
     h ^= c;
     h *= 1099511628211ull;
   }

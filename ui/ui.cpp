@@ -469,8 +469,10 @@ Form* App::formOf(Handle window) const {
   return nullptr;
 }
 
-App::Claim App::claimInstance(const std::u16string& key) {
+App::Claim App::claimInstance(const std::u16string& path) {
   const std::int64_t until = backend_.monotonicMs() + kClaimWithinMs;
+  // One file reached by two paths (a linked folder, another drive letter) is one key.
+  const std::u16string key = backend_.files().identity(path);
   for (;;) {
     switch (backend_.tryLockInstance(key)) {
       case Backend::InstanceLock::Held:

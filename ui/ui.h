@@ -496,6 +496,17 @@ class FileSystem {
   // Tried for real, since permissions, ACLs and read-only mounts all have their say, and
   // nothing is left behind, not even after a crash half-way.
   virtual bool canCreate(const std::u16string& path) = 0;
+  // Makes a folder and the missing ones above it (private to the user where the system has
+  // the notion); true when it is there.
+  virtual bool makeFolder(const std::u16string& folder) = 0;
+  // Which file `path` names, as the system knows it rather than as the path is spelt: the
+  // same text for every way of reaching one file (a linked or bind-mounted folder, another
+  // drive letter, a share of a local folder, a hard link), and it stays the same when the file
+  // is made or replaced by a save. Built from the folder's identity (device and inode; volume
+  // serial and file index) and the file's name. Where the folder is still to be made, the
+  // nearest one there is and the rest of the path, which its making changes: so a folder is
+  // made before its file's identity counts (ChooseAlarmFilePath).
+  virtual std::u16string identity(const std::u16string& path) = 0;
 };
 
 class Backend {
@@ -568,9 +579,9 @@ class Backend {
   // by an administrator who could write there, since the file would outlive its removal.
   virtual bool systemFolder(const std::u16string& folder) = 0;
 
-  // One running copy per key (the alarm file's path): the means only. App::claimInstance
-  // decides, with these, whether this process may run. tryLockInstance takes the key when no
-  // live copy holds it (a copy that died holds nothing) and, when Held, makes this process
+  // One running copy per key (the alarm file's FileSystem::identity): the means only.
+  // App::claimInstance decides, with these, whether this process may run. tryLockInstance
+  // takes the key when no live copy holds it (a copy that died holds nothing) and, when Held, makes this process
   // reachable: a later start's knock arrives as App::anotherStart. Busy: a live copy holds it.
   // Unavailable: the key can be neither taken nor tested here (no private place for the lock,
   // a name taken by something else). Unsupported: the backend keeps no such lock.
@@ -643,13 +654,14 @@ class App {
   // The layer also calls it itself when a timer finds the wall clock jumped unannounced.
   void timeChanged();
   static constexpr std::int64_t kClockJumpMs = 2000;  // see wallClockJumped
-  // One running copy per key, decided before any window loads. Claimed: this process holds
+  // One running copy per alarm file (`path`), decided before any window loads, by the file's
+  // identity (FileSystem::identity), not by its path's text. Claimed: this process holds
   // the key. Forwarded: the copy that holds it has come forward; end without touching
   // anything. NoAnswer: a copy holds it but did not answer in time (stopped, hung, or a
   // squatter). NoLock: the key could not be taken or tested. Settles within kClaimWithinMs
   // plus one knock's wait.
   enum class Claim { Claimed, Forwarded, NoAnswer, NoLock };
-  Claim claimInstance(const std::u16string& key);
+  Claim claimInstance(const std::u16string& path);
   static constexpr int kClaimWithinMs = 4000;
   static constexpr int kKnockMs = 1000;  // one knock's wait for the answer
   static constexpr int kRetryMs = 50;

@@ -93,8 +93,15 @@ std::unique_ptr<FormPeer> HeadlessBackend::createPeers(Form& form) {
   return std::make_unique<HeadlessFormPeer>(h, destroyedWindows);
 }
 
+// The other copy whose alarm file is the one with identity `key`, if any.
+std::map<std::u16string, HeadlessBackend::OtherCopy>::iterator HeadlessBackend::otherCopyOf(const std::u16string& key) {
+  for (auto it = otherCopies.begin(); it != otherCopies.end(); ++it)
+    if (files().identity(it->first) == key) return it;
+  return otherCopies.end();
+}
+
 Backend::InstanceLock HeadlessBackend::tryLockInstance(const std::u16string& key) {
-  const auto other = otherCopies.find(key);
+  const auto other = otherCopyOf(key);
   if (other != otherCopies.end() && monotonicMs_ < other->second.endsAtMs) return InstanceLock::Busy;
   if (freeLock == InstanceLock::Held) claimedKeys.push_back(key);
   return freeLock;
@@ -103,7 +110,7 @@ Backend::InstanceLock HeadlessBackend::tryLockInstance(const std::u16string& key
 // A holder that does not answer keeps the knock waiting for its whole time.
 bool HeadlessBackend::knockInstance(const std::u16string& key, int timeoutMs) {
   ++knocks;
-  const auto other = otherCopies.find(key);
+  const auto other = otherCopyOf(key);
   if (other == otherCopies.end()) return false;
   const std::int64_t answers = std::max(other->second.answersFromMs, monotonicMs_);
   if (answers >= other->second.endsAtMs || answers > monotonicMs_ + timeoutMs) {
@@ -111,12 +118,12 @@ bool HeadlessBackend::knockInstance(const std::u16string& key, int timeoutMs) {
     return false;
   }
   advance(answers - monotonicMs_);
-  forwardedKeys.push_back(key);
+  forwardedKeys.push_back(other->first);
   return true;
 }
 
-bool HeadlessBackend::startAgain(const std::u16string& key) {
-  if (std::find(claimedKeys.begin(), claimedKeys.end(), key) == claimedKeys.end()) return false;
+bool HeadlessBackend::startAgain(const std::u16string& path) {
+  if (std::find(claimedKeys.begin(), claimedKeys.end(), files().identity(path)) == claimedKeys.end()) return false;
   app().anotherStart();
   return true;
 }

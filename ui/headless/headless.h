@@ -76,7 +76,7 @@ class HeadlessBackend : public Backend {
   void setTrayAvailable(bool available);
 
   // --- other copies of the program -------------------------------------------------------
-  // A copy running elsewhere with a key: from which moment of the virtual monotonic clock it
+  // A copy running elsewhere with an alarm file (its path): from which moment of the virtual monotonic clock it
   // answers a knock (kNever: stopped or hung), and from which it has ended (its lock free).
   static constexpr std::int64_t kNever = INT64_MAX;
   struct OtherCopy {
@@ -87,12 +87,12 @@ class HeadlessBackend : public Backend {
   // What the platform's lock gives for a key no other copy holds: Held, or Unavailable /
   // Unsupported for a platform without a private place or without locks.
   InstanceLock freeLock = InstanceLock::Held;
-  std::vector<std::u16string> claimedKeys;    // keys this copy took
-  std::vector<std::u16string> forwardedKeys;  // keys whose holder was asked to come forward
+  std::vector<std::u16string> claimedKeys;    // keys (alarm files' identities) this copy took
+  std::vector<std::u16string> forwardedKeys;  // the other copies' paths asked to come forward
   int knocks = 0;
-  // A later start of the program with `key`: reaches this copy when it holds the key, as the
-  // platform's message would. Returns whether it did.
-  bool startAgain(const std::u16string& key);
+  // A later start of the program with the alarm file `path`: reaches this copy when it holds
+  // that file's key, as the platform's message would. Returns whether it did.
+  bool startAgain(const std::u16string& path);
 
   // --- settings a test may change --------------------------------------------------------
   std::u16string folder = u"/opt/tollora";
@@ -160,6 +160,7 @@ class HeadlessBackend : public Backend {
   struct Countdown;
 
  private:
+  std::map<std::u16string, OtherCopy>::iterator otherCopyOf(const std::u16string& key);
   bool iconShown_ = false;
   Handle trayWindow_ = 0;  // the window of the icon last asked for
   std::int64_t offsetAt(std::int64_t utc) const;

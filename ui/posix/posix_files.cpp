@@ -119,7 +119,44 @@ bool makeFolders(const std::string& folder) {
   return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
+IoResult rewriteInPlace(const std::string& path, const std::string& bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return {false, reasonOf(errno)};
+  struct stat st {};
+  std::optional<std::u16string> no = ::fstat(fd, &st) != 0 ? reasonOf(errno) : notAFile(st.st_mode);
+  // The new text is written over the old before the rest is cut off, so a full disk stops it
+  // before anything is lost rather than after.
+  if (!no && (!writeAll(fd, bytes) || ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd) != 0))
+    no = reasonOf(errno);
+  if (::close(fd) != 0 && !no) no = reasonOf(errno);
+  return no ? IoResult{false, *no} : IoResult{};
+}
+
 }  // namespace
+
+bool PosixFileSystem::makeFolder(const std::u16string& folder) { return makeFolders(toUtf8(folder)); }
+
+std::u16string PosixFileSystem::identity(const std::u16string& path16) {
+  std::u16string why;
+  // The file a link names is the one saved; a link another user planted is not followed
+  // there, nor here.
+  const std::string path = resolveLinks(toUtf8(path16), why).value_or(toUtf8(path16));
+  const auto id = [](const struct stat& st) { return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino); };
+  struct stat st {};
+  // A file with several names is known by its own identity, which its saves keep.
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_nlink > 1) return fromUtf8(id(st));
+  // Otherwise by its folder's and its name, which stay when a save puts a new file in its
+  // place, or when it is made. A folder still to be made: the nearest one there is, and the rest.
+  const auto slash = path.find_last_of('/');
+  std::string head = folderOf(path), tail = slash == std::string::npos ? path : path.substr(slash + 1);
+  while (::stat(head.c_str(), &st) != 0) {
+    if (head == "/" || head == ".") return path16;
+    const auto up = head.find_last_of('/');
+    tail = (up == std::string::npos ? head : head.substr(up + 1)) + "/" + tail;
+    head = folderOf(head);
+  }
+  return fromUtf8(id(st) + "/" + tail);
+}
 
 bool PosixFileSystem::canCreate(const std::u16string& path16) {
   const std::string folder = folderOf(toUtf8(path16));
@@ -192,13 +229,15 @@ IoResult PosixFileSystem::replace(const std::u16string& path16, const std::strin
   // A file we may not write to is not ours to replace, even when the folder would allow it.
   if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) return {false, reasonOf(errno)};
 
-  mode_t mode = 0644;
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) {
-    // A folder, a named pipe or a device of that name is not the alarm file to replace.
+  const bool existed = ::stat(path.c_str(), &st) == 0;
+  // A folder, a named pipe or a device of that name is not the alarm file to replace.
+  if (existed)
     if (auto no = notAFile(st.st_mode)) return {false, *no};
-    mode = st.st_mode & 07777;
-  }
+  // A file with other names (hard links) is rewritten where it is, as editors do: a new file
+  // in its place would leave the other names with the old alarm, and two copies of Tollora
+  // with one file each (its identity is the file's own).
+  if (existed && st.st_nlink > 1) return rewriteInPlace(path, bytes);
 
   // A folder of the user's own settings is made on the first save.
   if (!makeFolders(folder)) return {false, reasonOf(errno)};
@@ -208,10 +247,21 @@ IoResult PosixFileSystem::replace(const std::u16string& path16, const std::strin
   int fd = -1;
   for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
     tmp = temporaryName<char>(path, static_cast<unsigned long>(::getpid()), rd() % 1000000000u);
-    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, existed ? 0600 : 0644);
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) return {false, reasonOf(errno)};
+
+  // The new file keeps the old one's owner, group and mode, as editors do: root saving a
+  // user's alarm must not lock the user out of it. Only root may give a file away; a user
+  // keeps the group where they belong to it, and the mode always (after the owner, which
+  // clears set-id bits).
+  // Where neither is allowed, the file becomes the saver's, as any new file of theirs would.
+  if (existed) {
+    bool given = st.st_uid == ::geteuid() && st.st_gid == ::getegid();
+    if (!given && ::fchown(fd, st.st_uid, st.st_gid) != 0) given = ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) == 0;
+    ::fchmod(fd, st.st_mode & 07777);
+  }
 
   if (!writeAll(fd, bytes) || ::fsync(fd) != 0) {
     int err = errno;
@@ -281,25 +331,6 @@ std::u16string posixUserFolder() {
   const std::string home = posixHomeFolder();
   if (home.empty()) return {};
   return fromUtf8((home == "/" ? "" : home) + "/.config/tollora");
-}
-
-std::string posixCanonicalPath(const std::string& path) {
-  // Resolves the longest part that exists and keeps the rest as written: the settings folder
-  // may not exist before the first save, and the key must not change when it appears.
-  std::string head = path, tail;
-  for (;;) {
-    if (char* real = ::realpath(head.c_str(), nullptr)) {
-      std::string out = real;
-      std::free(real);
-      if (tail.empty()) return out;
-      return out == "/" ? out + tail : out + "/" + tail;
-    }
-    const auto slash = head.find_last_of('/');
-    if (slash == std::string::npos) return path;  // relative and nothing of it exists
-    const std::string name = head.substr(slash + 1);
-    tail = tail.empty() ? name : name + "/" + tail;
-    head = slash == 0 ? "/" : head.substr(0, slash);
-  }
 }
 
 }  // namespace ui

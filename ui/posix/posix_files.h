@@ -10,6 +10,8 @@ class PosixFileSystem : public FileSystem {
   ReadResult read(const std::u16string& path, std::size_t maxBytes) override;
   IoResult replace(const std::u16string& path, const std::string& bytes) override;
   bool canCreate(const std::u16string& path) override;
+  bool makeFolder(const std::u16string& folder) override;
+  std::u16string identity(const std::u16string& path) override;
 };
 
 // The folder that holds the running executable, without a trailing separator (except "/").
@@ -25,9 +27,5 @@ bool posixSystemFolder(const std::u16string& folder);
 std::u16string posixUserFolder();
 // The user's home folder without a trailing separator, or empty when none can be worked out.
 std::string posixHomeFolder();
-
-// The path with every folder of it that exists resolved to its real, symlink-free form, so
-// one file always gives one text however it was reached.
-std::string posixCanonicalPath(const std::string& path);
 
 }  // namespace ui

@@ -86,7 +86,20 @@ PosixInstance::~PosixInstance() {
     ::close(listenFd_);
     if (address_[0] != '\0') ::unlink(address_.c_str());  // still ours: we hold the lock
   }
-  if (lockFd_ >= 0) ::close(lockFd_);
+  // The lock file goes with the copy that holds it (or with a start that finds it free), so
+  // one per alarm file ever used does not pile up. It is removed while locked: a start that
+  // opened it meanwhile finds, once it gets the lock, that it locked a removed file, and
+  // tries again with a new one (tryLock).
+  if (lockFd_ >= 0) {
+    if ((held_ || ::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) && lockFileCurrent()) ::unlink(lockPath_.c_str());
+    ::close(lockFd_);
+  }
+}
+
+bool PosixInstance::lockFileCurrent() const {
+  struct stat open {}, named {};
+  return ::fstat(lockFd_, &open) == 0 && ::lstat(lockPath_.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+         open.st_ino == named.st_ino;
 }
 
 bool PosixInstance::place(const std::string& tag) {
@@ -108,21 +121,32 @@ bool PosixInstance::place(const std::string& tag) {
 
 Backend::InstanceLock PosixInstance::tryLock(const std::string& tag) {
   if (!place(tag)) return Backend::InstanceLock::Unavailable;
-  // Close-on-exec: a program started from here (the browser, from About) must not carry the
-  // lock on after this copy has ended. The lock file is never removed: a copy that removed it
-  // on its way out could leave the next two starts each holding a lock on a different file.
-  if (lockFd_ < 0) lockFd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (lockFd_ < 0) {
-    std::fprintf(stderr, "tollora: %s: %s\n", lockPath_.c_str(), std::strerror(errno));
-    return Backend::InstanceLock::Unavailable;
-  }
-  if (::flock(lockFd_, LOCK_EX | LOCK_NB) == 0) {
+  if (held_) return Backend::InstanceLock::Held;
+  for (int tries = 0; tries < 100; ++tries) {
+    // Close-on-exec: a program started from here (the browser, from About) must not carry the
+    // lock on after this copy has ended.
+    if (lockFd_ < 0) lockFd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (lockFd_ < 0) {
+      std::fprintf(stderr, "tollora: %s: %s\n", lockPath_.c_str(), std::strerror(errno));
+      return Backend::InstanceLock::Unavailable;
+    }
+    if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EWOULDBLOCK || errno == EINTR) return Backend::InstanceLock::Busy;
+      std::fprintf(stderr, "tollora: cannot lock %s: %s\n", lockPath_.c_str(), std::strerror(errno));
+      return Backend::InstanceLock::Unavailable;
+    }
+    // The holder removed it on its way out, after this start had opened it: a lock on a file
+    // no later start can find holds nothing. Again, with the file now under that name.
+    if (!lockFileCurrent()) {
+      ::close(lockFd_);
+      lockFd_ = -1;
+      continue;
+    }
+    held_ = true;
     if (listenFd_ < 0) listen();
     return Backend::InstanceLock::Held;
   }
-  if (errno == EWOULDBLOCK || errno == EINTR) return Backend::InstanceLock::Busy;
-  std::fprintf(stderr, "tollora: cannot lock %s: %s\n", lockPath_.c_str(), std::strerror(errno));
-  return Backend::InstanceLock::Unavailable;
+  return Backend::InstanceLock::Busy;
 }
 
 bool PosixInstance::knock(const std::string& tag, int timeoutMs) {

@@ -30,10 +30,13 @@ class PosixInstance {
  private:
   bool place(const std::string& tag);
   void listen();
+  // Whether the file open on lockFd_ is still the one named lockPath_.
+  bool lockFileCurrent() const;
 
   std::string tag_, lockPath_;
   std::string address_;  // a socket file's path, or an abstract name starting with '\0'
   int lockFd_ = -1;
+  bool held_ = false;
   int listenFd_ = -1;
 };
 

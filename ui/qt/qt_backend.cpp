@@ -167,7 +167,7 @@ RegionalSettings QtBackend::regional() {
 }
 
 Backend::InstanceLock QtBackend::tryLockInstance(const std::u16string& key) {
-  const InstanceLock lock = instance_.tryLock(instanceTag(posixCanonicalPath(toUtf8(key))));
+  const InstanceLock lock = instance_.tryLock(instanceTag(toUtf8(key)));
   if (lock == InstanceLock::Held && instance_.listenFd() >= 0 && !knocks_) {
     knocks_ = std::make_unique<QSocketNotifier>(instance_.listenFd(), QSocketNotifier::Read);
     QObject::connect(knocks_.get(), &QSocketNotifier::activated, [this] {
@@ -178,7 +178,7 @@ Backend::InstanceLock QtBackend::tryLockInstance(const std::u16string& key) {
 }
 
 bool QtBackend::knockInstance(const std::u16string& key, int timeoutMs) {
-  return instance_.knock(instanceTag(posixCanonicalPath(toUtf8(key))), timeoutMs);
+  return instance_.knock(instanceTag(toUtf8(key)), timeoutMs);
 }
 
 void QtBackend::pauseMs(int ms) { QThread::msleep(static_cast<unsigned long>(ms)); }

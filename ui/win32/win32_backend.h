@@ -57,6 +57,8 @@ class Win32Files : public FileSystem {
   ReadResult read(const std::u16string& path, std::size_t maxBytes) override;
   IoResult replace(const std::u16string& path, const std::string& bytes) override;
   bool canCreate(const std::u16string& path) override;
+  bool makeFolder(const std::u16string& folder) override;
+  std::u16string identity(const std::u16string& path) override;
 };
 
 class Win32Backend : public Backend {

@@ -1,6 +1,7 @@
 // The alarm file on Windows: whole-file reads, and replacement through a flushed temporary
 // file put in place of the old one in one step, so a crash or a full disk never leaves half
 // a file.
+#include <cstdio>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -93,7 +94,56 @@ bool putInPlace(const std::u16string& temp, const std::u16string& path, bool exi
   return false;
 }
 
+// How the system knows a file or folder that exists: its volume and its number there, the
+// same through every drive letter, linked folder or share that reaches it.
+std::optional<std::string> objectId(const std::u16string& path) {
+  OwnedHandle handle(CreateFileW(wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!handle.valid()) return std::nullopt;
+  char text[80];
+  // The 128-bit number where the file system has one (ReFS), else the classic pair.
+  FILE_ID_INFO id{};
+  if (GetFileInformationByHandleEx(handle.get(), FileIdInfo, &id, sizeof id)) {
+    int n = std::snprintf(text, sizeof text, "%016llx:", static_cast<unsigned long long>(id.VolumeSerialNumber));
+    for (unsigned char b : id.FileId.Identifier) n += std::snprintf(text + n, sizeof text - n, "%02x", b);
+    return std::string(text, static_cast<std::size_t>(n));
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle.get(), &info)) return std::nullopt;
+  std::snprintf(text, sizeof text, "%08lx:%08lx%08lx", info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
+  return std::string(text);
+}
+
+DWORD makeFolders(const std::u16string& folder) {
+  if (GetFileAttributesW(wide(folder)) != INVALID_FILE_ATTRIBUTES) return ERROR_SUCCESS;
+  const int made = SHCreateDirectoryExW(nullptr, wide(folder), nullptr);
+  return made == ERROR_ALREADY_EXISTS || made == ERROR_FILE_EXISTS ? ERROR_SUCCESS : static_cast<DWORD>(made);
+}
+
 }  // namespace
+
+bool Win32Files::makeFolder(const std::u16string& folder) { return makeFolders(folder) == ERROR_SUCCESS; }
+
+std::u16string Win32Files::identity(const std::u16string& named) {
+  DWORD error = ERROR_SUCCESS;
+  std::u16string head = finalPath(named, error).value_or(named), tail;
+  // The folder's identity and the name, in upper case as NTFS compares names: they stay when
+  // a save puts a new file in place. A folder still to be made: the nearest one there is.
+  for (;;) {
+    const auto slash = head.find_last_of(u"\\/");
+    if (slash == std::u16string::npos) return named;
+    tail = head.substr(slash) + tail;
+    head.resize(slash);
+    std::u16string folder = head;
+    if (folder.empty() || folder.back() == u':') folder += u'\\';  // a drive root
+    if (const auto id = objectId(folder)) {
+      std::u16string key(id->begin(), id->end());
+      key += tail;
+      CharUpperBuffW(reinterpret_cast<wchar_t*>(key.data()), static_cast<DWORD>(key.size()));
+      return key;
+    }
+  }
+}
 
 ReadResult Win32Files::read(const std::u16string& path, std::size_t maxBytes) {
   const auto unreadable = [](DWORD error) { return ReadResult{ReadResult::Status::Unreadable, {}, systemMessage(error)}; };
@@ -140,14 +190,11 @@ IoResult Win32Files::replace(const std::u16string& named, const std::string& byt
   constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   const DWORD newAttributes = exists && (attributes & kKept) ? attributes & kKept : FILE_ATTRIBUTE_NORMAL;
 
-  // The user's own settings folder is made by the first save.
+  // The user's own settings folder is made by the first save, where the start did not.
   const auto slash = path.find_last_of(u"\\/");
   if (slash != std::u16string::npos && slash > 0) {
-    const std::u16string folder = path.substr(0, slash);
-    if (GetFileAttributesW(wide(folder)) == INVALID_FILE_ATTRIBUTES) {
-      const int made = SHCreateDirectoryExW(nullptr, wide(folder), nullptr);
-      if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS && made != ERROR_FILE_EXISTS) return failure(static_cast<DWORD>(made));
-    }
+    const DWORD made = makeFolders(path.substr(0, slash));
+    if (made != ERROR_SUCCESS) return failure(made);
   }
 
   removeStaleTemporaries(path);

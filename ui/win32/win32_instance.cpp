@@ -32,41 +32,6 @@ LRESULT CALLBACK knockProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// One file, one text: the full path, with the long form of every folder that exists (an 8.3
-// name and the long one are the same folder), in upper case, as NTFS compares names.
-std::wstring canonicalPath(const std::u16string& path) {
-  std::vector<wchar_t> full(MAX_PATH);
-  DWORD n;
-  while ((n = GetFullPathNameW(wide(path), static_cast<DWORD>(full.size()), full.data(), nullptr)) >= full.size())
-    full.resize(n + 1);
-  std::wstring head(full.data(), n), tail;
-  while (!head.empty()) {
-    std::vector<wchar_t> longer(MAX_PATH);
-    DWORD m;
-    while ((m = GetLongPathNameW(head.c_str(), longer.data(), static_cast<DWORD>(longer.size()))) >= longer.size())
-      longer.resize(m + 1);
-    if (m > 0) {
-      head.assign(longer.data(), m);
-      break;
-    }
-    const auto slash = head.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) break;
-    tail = head.substr(slash) + tail;
-    head.resize(slash);
-  }
-  std::wstring out = head + tail;
-  LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, out.data(), static_cast<int>(out.size()), out.data(),
-                static_cast<int>(out.size()), nullptr, nullptr, 0);
-  return out;
-}
-
-std::string utf8(const std::wstring& s) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
 // The TOKEN_USER of a process (closed afterwards when `close`); empty when it cannot be read.
 std::vector<BYTE> tokenUser(HANDLE process, bool close = false) {
   std::vector<BYTE> user;
@@ -82,10 +47,10 @@ std::vector<BYTE> tokenUser(HANDLE process, bool close = false) {
   return user;
 }
 
-// Named from the alarm file and the user: Local\ names are the session's, and someone else
-// running things in it (another account's program) does not share the user's copies.
+// Named from the alarm file's identity and the user: Local\ names are the session's, and
+// someone else running things in it (another account's program) does not share the user's copies.
 std::wstring instanceName(const std::u16string& key) {
-  std::string tag = instanceTag(utf8(canonicalPath(key)));
+  std::string tag = instanceTag(toUtf8(key));
   const std::vector<BYTE> user = tokenUser(GetCurrentProcess());
   if (!user.empty()) {
     const PSID sid = reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid;
