@@ -171,11 +171,16 @@ TEST(PosixFiles, AsAnOrdinaryUserOthersLinksReadOnlyFilesAndFoldersAreRefused) {
   if (::geteuid() != 0) GTEST_SKIP() << "making other users' files needs root, as in CI";
   Harness h;
   // The user's own folder, holding a read-only alarm.ini and a file of theirs that another
-  // user's link in a folder everyone may write to (as /tmp) points at.
-  const fs::path own = h.folder / "own", shared = h.folder / "shared";
+  // user's link in a folder the user's group may write to points at; a folder the user
+  // cannot search.
+  const fs::path own = h.folder / "own", shared = h.folder / "shared", closed = h.folder / "closed";
   fs::create_directory(own);
   fs::create_directory(shared);
-  fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit);
+  fs::create_directory(closed);
+  ::chmod(closed.c_str(), 0700);
+  put(closed / "alarm.ini", kSaved);
+  ::chmod(shared.c_str(), 0770);
+  ASSERT_EQ(::chown(shared.c_str(), 0, 65534), 0);
   put(own / "alarm.ini", kSaved);
   put(own / "mine.ini", "mine");
   fs::permissions(own / "alarm.ini", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
@@ -189,6 +194,12 @@ TEST(PosixFiles, AsAnOrdinaryUserOthersLinksReadOnlyFilesAndFoldersAreRefused) {
   ASSERT_EQ(::lchown((shared / "planted.ini").c_str(), 65533, 65533), 0);  // a third user's
   ASSERT_EQ(::lchown((shared / "link.ini").c_str(), 65534, 65534), 0);
   h.backend.folder = u16(own);
+  // Root's save of the user's file keeps its owner, group and mode: the user's next save works.
+  ::chmod((own / "mine.ini").c_str(), 0640);
+  ASSERT_TRUE(ui::PosixFileSystem().replace(u16(own / "mine.ini"), "root's").ok);
+  struct stat st {};
+  ::stat((own / "mine.ini").c_str(), &st);
+  EXPECT_EQ(std::tuple(st.st_uid, st.st_gid, st.st_mode & 07777), std::tuple(65534u, 65534u, 0640u));
 
   const int failed = asNobody([&] {
     int bad = 0;
@@ -203,9 +214,11 @@ TEST(PosixFiles, AsAnOrdinaryUserOthersLinksReadOnlyFilesAndFoldersAreRefused) {
     const auto w = files.replace(planted, "evil");
     if (w.ok || w.reason.find(planted) == std::u16string::npos) bad |= 8;
     if (!files.replace(u16(shared / "link.ini"), "new").ok) bad |= 16;  // a link of the user's own
-    // A file there that may not be read is no missing file.
-    const auto secret = files.read(u16(h.folder / "secret.ini"), 100);
-    if (secret.status != ui::ReadResult::Status::Unreadable || secret.reason != u"Permission denied") bad |= 32;
+    // A file there that may not be read, or in a folder that may not be searched, is no missing file.
+    for (const fs::path& p : {h.folder / "secret.ini", closed / "alarm.ini"}) {
+      const auto secret = files.read(u16(p), 100);
+      if (secret.status != ui::ReadResult::Status::Unreadable || secret.reason != u"Permission denied") bad |= 32;
+    }
     if (files.replace(u16(h.folder / "open.ini"), "new").reason.empty()) bad |= 64;
     return bad;
   });
