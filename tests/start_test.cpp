@@ -2,10 +2,14 @@
 // confirmation, closing, and the message and About windows.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <memory>
+
 #include "dialogs/about.h"
 #include "dialogs/alert.h"
 #include "dialogs/message.h"
 #include "tests/harness.h"
+#include "ui/posix/posix_instance.h"
 
 namespace tollora::testing {
 namespace {
@@ -63,6 +67,32 @@ TEST(OneCopy, AStartWhileACopyRunsWithTheSameAlarmBringsItForwardOrSaysWhyNotAnd
   h.backend.otherCopies[u"/some/other/portable/folder/alarm.ini"] = {};
   ASSERT_TRUE(h.startProgram());
   EXPECT_EQ(h.backend.claimedKeys, std::vector<std::u16string>{h.backend.files().identity(key)});
+}
+
+// The lock file goes with the copy that holds it, so none pile up; a start that had it open
+// meanwhile locks a new one, never the removed file, which would let a third start run too.
+TEST(OneCopy, TheLockFileGoesWithItsCopyAndTheNextStartLocksItsSuccessor) {
+  Harness h;
+  const fs::path run = h.folder / "run";
+  fs::create_directory(run);
+  fs::permissions(run, fs::perms::owner_all);
+  const char* kept = std::getenv("XDG_RUNTIME_DIR");
+  const std::string before = kept ? kept : "";
+  ::setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
+  using Lock = ui::Backend::InstanceLock;
+  {
+    auto first = std::make_unique<ui::PosixInstance>();
+    ui::PosixInstance second, third;
+    ASSERT_EQ(first->tryLock("t"), Lock::Held);
+    EXPECT_EQ(namesIn(run), (std::vector<std::string>{"tollora-t.lock", "tollora-t.socket"}));
+    EXPECT_EQ(second.tryLock("t"), Lock::Busy);
+    first.reset();  // ends cleanly
+    EXPECT_EQ(namesIn(run), std::vector<std::string>{});
+    EXPECT_EQ(second.tryLock("t"), Lock::Held);
+    EXPECT_EQ(third.tryLock("t"), Lock::Busy);
+  }
+  EXPECT_EQ(namesIn(run), std::vector<std::string>{});
+  kept ? ::setenv("XDG_RUNTIME_DIR", before.c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST(OneCopy, TheRunningCopyComesForwardOutOfTheTrayWhenStartedAgain) {
