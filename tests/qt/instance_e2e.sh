@@ -4,7 +4,7 @@
 # at once; another folder's copy runs beside it; a copy killed outright blocks nothing; a
 # stopped copy makes later starts say so and fail instead of hanging; the lock holds with a
 # runtime folder too long for a socket's path, and without $XDG_RUNTIME_DIR when another user
-# took its /tmp stand-in.
+# made its /tmp stand-in, private to them.
 #
 # usage: instance_e2e.sh <path of tollora_e2e>
 set -eu
@@ -84,26 +84,27 @@ twice() {
   wait_state 10 "window $title: visible=1 minimized=0"
   timeout 10 "$@" >>"$out" 2>&1 || fail "a second start ($*) ended with status $?"
   kill -0 $one || fail "the first copy ($*) ended"
+  eval "$while_running"
   kill $one
 }
 long=$work/run/$(printf '%0120d' 0)
 mkdir -m 700 "$long"
+while_running='[ -z "$(ls "$long"/*.socket 2>/dev/null)" ] && [ -n "$(ls "$long"/*.lock)" ] ||
+  fail "a long runtime folder: expected the lock there and no socket file"'
 twice "$work/long.state" env XDG_RUNTIME_DIR="$long" "$work/b/tollora"
-[ -z "$(ls "$long"/*.socket 2>/dev/null)" ] && [ -n "$(ls "$long"/*.lock)" ] ||
-  fail "a long runtime folder: expected the lock there and no socket file"
 
 if [ "$(id -u)" = 0 ]; then  # another user: CI runs as root
   plant=/tmp/tollora-65534
   [ -e $plant ] && fail "$plant exists already"
-  mkdir -m 777 $plant
+  mkdir -m 700 $plant  # root's, private
   cleanup_more="$cleanup_more; rm -rf $plant"
   chmod 755 "$work"
   mkdir -m 700 "$work/nobody"
   cp -r "$work/b" "$work/nobody/b"
   chown -R 65534:65534 "$work/nobody"
+  while_running='[ -n "$(ls "$work/nobody/.cache/tollora/"*.lock)" ] || fail "no lock in the user'"'"'s cache folder"'
   twice "$work/nobody/state" setpriv --reuid=65534 --regid=65534 --clear-groups \
     env -u XDG_RUNTIME_DIR -u XDG_CONFIG_HOME HOME="$work/nobody" "$work/nobody/b/tollora"
   [ -z "$(ls -A $plant)" ] || fail "something was written into the planted $plant"
-  [ -n "$(ls "$work/nobody/.cache/tollora/"*.lock)" ] || fail "no lock in the user's cache folder"
 fi
 echo "PASS"
