@@ -77,6 +77,7 @@ cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null
 } >>"$work/wineboot.log" 2>&1
 wineserver -w
 check "a fresh Wine prefix" test -d "$WINEPREFIX/drive_c/windows" || finish
+ln -s ../drive_c "$WINEPREFIX/dosdevices/t:"  # a second drive letter for drive C:, as subst makes
 
 # The program three times: a plain folder, one whose alarm.ini is a symbolic link (Wine shows
 # it as a plain file) to a file in another folder, and one the user cannot write, as
