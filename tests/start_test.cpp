@@ -67,6 +67,14 @@ TEST(OneCopy, AStartWhileACopyRunsWithTheSameAlarmBringsItForwardOrSaysWhyNotAnd
   h.backend.otherCopies[u"/some/other/portable/folder/alarm.ini"] = {};
   ASSERT_TRUE(h.startProgram());
   EXPECT_EQ(h.backend.claimedKeys, std::vector<std::u16string>{h.backend.files().identity(key)});
+  // Started again, by that file's path or another, the running copy comes out of the tray
+  // and forward, with no exit question; another file's start does not reach it.
+  h.hide();
+  EXPECT_FALSE(h.backend.startAgain(u"/another/alarm.ini"));
+  EXPECT_FALSE(h.main().visible());
+  EXPECT_TRUE(h.backend.startAgain(linked));
+  EXPECT_TRUE(h.main().visible() && h.main().WindowState() == ui::vbNormal && h.foreground() == h.main().hWnd());
+  EXPECT_EQ(h.app.loadedInstance<Alert>(), nullptr);
 }
 
 // The lock file goes with the copy that holds it, so none pile up; a start that had it open
@@ -93,20 +101,6 @@ TEST(OneCopy, TheLockFileGoesWithItsCopyAndTheNextStartLocksItsSuccessor) {
   }
   EXPECT_EQ(namesIn(run), std::vector<std::string>{});
   kept ? ::setenv("XDG_RUNTIME_DIR", before.c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
-}
-
-TEST(OneCopy, TheRunningCopyComesForwardOutOfTheTrayWhenStartedAgain) {
-  Harness h;
-  ASSERT_TRUE(h.startProgram());
-  auto& m = h.main();
-  h.hide();
-  EXPECT_FALSE(h.backend.startAgain(u"/another/alarm.ini"));
-  EXPECT_FALSE(m.visible());
-  EXPECT_TRUE(h.backend.startAgain(m.AlarmFilePath));
-  EXPECT_TRUE(m.visible());
-  EXPECT_EQ(m.WindowState(), ui::vbNormal);
-  EXPECT_EQ(h.foreground(), m.hWnd());
-  EXPECT_EQ(h.app.loadedInstance<Alert>(), nullptr) << "no exit question";
 }
 
 TEST(StartInTray, TrayStartsHiddenBehindTheIconAndStillRingsOrShownWithoutOne) {
