@@ -95,11 +95,14 @@ bool putInPlace(const std::u16string& temp, const std::u16string& path, bool exi
 }
 
 // How the system knows a file or folder that exists: its volume and its number there, the
-// same through every drive letter, linked folder or share that reaches it.
-std::optional<std::string> objectId(const std::u16string& path) {
+// same through every drive letter, linked folder or share that reaches it; `links` gets its
+// number of names (hard links).
+std::optional<std::string> objectId(const std::u16string& path, DWORD* links = nullptr) {
   OwnedHandle handle(CreateFileW(wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!handle.valid()) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &info)) return std::nullopt;
+  if (links) *links = info.nNumberOfLinks;
   char text[80];
   // The 128-bit number where the file system has one (ReFS), else the classic pair.
   FILE_ID_INFO id{};
@@ -108,10 +111,21 @@ std::optional<std::string> objectId(const std::u16string& path) {
     for (unsigned char b : id.FileId.Identifier) n += std::snprintf(text + n, sizeof text - n, "%02x", b);
     return std::string(text, static_cast<std::size_t>(n));
   }
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle.get(), &info)) return std::nullopt;
   std::snprintf(text, sizeof text, "%08lx:%08lx%08lx", info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
   return std::string(text);
+}
+
+// A file with other names (hard links) is rewritten where it is, as editors do: a new file in
+// its place would leave the other names with the old alarm, and two copies of Tollora with one
+// file each (its identity is the file's own).
+IoResult rewriteInPlace(const std::u16string& path, const std::string& bytes) {
+  OwnedHandle file(CreateFileW(wide(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  if (file.valid() && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size() && SetEndOfFile(file.get()) && FlushFileBuffers(file.get()) && file.close())
+    return {};
+  return failure(GetLastError());
 }
 
 DWORD makeFolders(const std::u16string& folder) {
@@ -125,8 +139,10 @@ DWORD makeFolders(const std::u16string& folder) {
 bool Win32Files::makeFolder(const std::u16string& folder) { return makeFolders(folder) == ERROR_SUCCESS; }
 
 std::u16string Win32Files::identity(const std::u16string& named) {
-  DWORD error = ERROR_SUCCESS;
+  DWORD error = ERROR_SUCCESS, links = 0;
   std::u16string head = finalPath(named, error).value_or(named), tail;
+  // A file with several names is known by its own identity, which its saves keep.
+  if (const auto id = objectId(head, &links); id && links > 1) return std::u16string(id->begin(), id->end());
   // The folder's identity and the name, in upper case as NTFS compares names: they stay when
   // a save puts a new file in place. A folder still to be made: the nearest one there is.
   for (;;) {
@@ -187,6 +203,8 @@ IoResult Win32Files::replace(const std::u16string& named, const std::string& byt
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
     return failure(ERROR_ACCESS_DENIED);
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  DWORD links = 0;
+  if (exists && objectId(path, &links) && links > 1) return rewriteInPlace(path, bytes);
   constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   const DWORD newAttributes = exists && (attributes & kKept) ? attributes & kKept : FILE_ATTRIBUTE_NORMAL;
 
