@@ -84,9 +84,7 @@ TEST(OneCopy, TheLockFileGoesWithItsCopyAndTheNextStartLocksItsSuccessor) {
   const fs::path run = h.folder / "run";
   fs::create_directory(run);
   fs::permissions(run, fs::perms::owner_all);
-  const char* kept = std::getenv("XDG_RUNTIME_DIR");
-  const std::string before = kept ? kept : "";
-  ::setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
+  ::setenv("XDG_RUNTIME_DIR", run.c_str(), 1);  // nothing else in the tests' process reads it
   using Lock = ui::Backend::InstanceLock;
   {
     auto first = std::make_unique<ui::PosixInstance>();
@@ -100,7 +98,6 @@ TEST(OneCopy, TheLockFileGoesWithItsCopyAndTheNextStartLocksItsSuccessor) {
     EXPECT_EQ(third.tryLock("t"), Lock::Busy);
   }
   EXPECT_EQ(namesIn(run), std::vector<std::string>{});
-  kept ? ::setenv("XDG_RUNTIME_DIR", before.c_str(), 1) : ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST(StartInTray, TrayStartsHiddenBehindTheIconAndStillRingsOrShownWithoutOne) {
