@@ -72,9 +72,10 @@ void Alarm::ReadIni() {
   if (!file.found && beside != AlarmFilePath) {
     if (Loaded old = load(beside); old.found) {
       file = old;
-      file.problem = u"Tollora now keeps your alarm in\r\n" + AlarmFilePath + u"\r\n\r\nIt has started from the alarm beside the program, in\r\n" +
-                     beside + u"\r\n\r\nwhich is left as it is. The next \"Set Alarm\" saves to your own file." +
-                     (old.problem.empty() ? u"" : u"\r\n\r\n" + old.problem);
+      file.problem = u"Tollora now keeps your alarm in\r\n" + AlarmFilePath + u"\r\n\r\n" +
+                     (old.problem.empty() ? u"It has started from the alarm beside the program, in\r\n" + beside +
+                                                u"\r\n\r\nwhich is left as it is. The next \"Set Alarm\" saves to your own file."
+                                          : old.problem);
     }
   }
   if (!file.problem.empty()) ReportProblem(file.problem);
