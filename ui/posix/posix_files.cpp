@@ -119,6 +119,15 @@ bool makeFolders(const std::string& folder) {
   return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
+// Gives a new file the old one's owner and group. Only root may give a file away; a user
+// keeps the group where they belong to it. Where neither is allowed, the file stays the
+// saver's, as any new file of theirs would. Whether it kept both.
+bool keepOwner(int fd, const struct stat& old) {
+  if (old.st_uid == ::geteuid() && old.st_gid == ::getegid()) return true;
+  if (::fchown(fd, old.st_uid, old.st_gid) == 0) return true;
+  return ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0 && old.st_uid == ::geteuid();
+}
+
 IoResult rewriteInPlace(const std::string& path, const std::string& bytes) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return {false, reasonOf(errno)};
@@ -253,13 +262,10 @@ IoResult PosixFileSystem::replace(const std::u16string& path16, const std::strin
   if (fd < 0) return {false, reasonOf(errno)};
 
   // The new file keeps the old one's owner, group and mode, as editors do: root saving a
-  // user's alarm must not lock the user out of it. Only root may give a file away; a user
-  // keeps the group where they belong to it, and the mode always (after the owner, which
-  // clears set-id bits).
-  // Where neither is allowed, the file becomes the saver's, as any new file of theirs would.
+  // user's alarm must not lock the user out of it. The mode after the owner, which clears
+  // set-id bits.
   if (existed) {
-    bool given = st.st_uid == ::geteuid() && st.st_gid == ::getegid();
-    if (!given && ::fchown(fd, st.st_uid, st.st_gid) != 0) given = ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) == 0;
+    keepOwner(fd, st);
     ::fchmod(fd, st.st_mode & 07777);
   }
 
