@@ -45,7 +45,7 @@ refused() {  # refused TEXT REASON: the save is reported, naming the file, and t
 full_disk() {
   ini kept >"$mnt/alarm.ini"
   head -c 64k /dev/zero >"$mnt/filler" 2>/dev/null
-  refused "$(printf 'x%.0s' {1..5000})" "No space left"
+  refused "$(printf 'x%.0s' {1..4000})" "No space left"  # within the length limit
 }
 read_only() {
   rm -f "$mnt/filler"
