@@ -32,7 +32,7 @@ void Alarm::ReadIni() {
   txtTimeBAK(1).setText(valueIn(file.bytes, u"ALARM", u"TimeBAK"));
 }
 
-void Alarm::setAlarm() {
+bool Alarm::setAlarm() {
   auto& layer = ui::app().backend();
   const std::u16string text = ini::AlarmFileText(txtTime(0).text(), txtTimeBAK(1).text());
   const std::string bytes = ini::EncodeAlarmFile(text, [&](const std::u16string& t) { return layer.toCodePage(t); });
@@ -42,6 +42,7 @@ void Alarm::setAlarm() {
     ReportProblem(u"Your alarm could not be saved to\r\n" + AlarmFilePath + u"\r\n\r\n" + result.reason +
                   u"\r\n\r\nThe alarm text is still in the box; press \"Set Alarm\" to try again.");
   }
+  return result.ok;
 }
 
 }  // namespace tollora
