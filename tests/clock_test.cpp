@@ -121,6 +121,71 @@ TEST(SetAlarm, TheBusyBarRunsASecondThenBeepsOnceAndShowsTheState) {
   EXPECT_EQ(h.state(), kArmed);
 }
 
+TEST(SetAlarm, AlarmSetShowsOnlyForTheAlarmAsSetAndSavedThatWillStillRingUntilPressedAgain) {
+  // Each case sets an alarm a minute ahead, sees it green, then does something: the button
+  // shows `state`, and `again` once "Set Alarm" is pressed again; its tooltip says when it
+  // rings while green, else shows the layout to type.
+  const auto text = [](Harness& h) { return h.main().txtTime(0).text(); };
+  const struct { const char* what; std::function<void(Harness&)> then; Harness::State state, again; } cases[] = {
+      {"nothing", [](Harness&) {}, kArmed, kArmed},
+      {"one backspace", [&](Harness& h) { h.type(text(h).substr(0, text(h).size() - 1)); }, kPending, kPending},
+      {"an edit and back", [&](Harness& h) { const auto t = text(h); h.type(t + u"x"); h.type(t); }, kPending, kArmed},
+      {"rang, the clock set back, Stop/Reset", [](Harness& h) {
+         ASSERT_TRUE(h.until([&] { return h.fired(); }, 61 * 1000));
+         h.backend.jump(-3600 * 1000);
+         h.click(h.main().cmdReset);
+         h.advance(2000);
+       }, kPending, kArmed},
+      {"pressed again, the save failing", [](Harness& h) {
+         h.main().AlarmFilePath = u16(h.iniPath() / "alarm.ini");  // a file where its folder would be
+         h.click(h.main().cmdSetAlarm);
+         h.advance(1100);
+       }, kPending, kPending},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Harness h;
+    h.start();
+    h.advance(3000);
+    const std::u16string hint = h.main().cmdSetAlarm.toolTip;
+    h.setAlarm(h.clockTextIn(60));
+    h.advance(1100);
+    ASSERT_EQ(h.state(), kArmed);
+    c.then(h);
+    EXPECT_EQ(h.state(), c.state);
+    EXPECT_EQ(h.main().cmdSetAlarm.toolTip == hint, c.state != kArmed);
+    h.click(h.main().cmdSetAlarm);
+    h.advance(1100);
+    EXPECT_EQ(h.state(), c.again);
+  }
+}
+
+TEST(SetAlarm, TheTooltipSaysTheDayInTheUsersOwnDateAndHowFarAheadItRings) {
+  // The tooltip right after "Set Alarm" (at 7:00:04 AM) and a minute later; nullptr: the
+  // layout to type again, as it has rung.
+  const struct { const char* alarm; const char* tip; const char* aMinuteLater; } rows[] = {
+      {"01/02/2027 8:00:00 AM", "Saturday, 2 January 2027 at 08:00, in 25 days", "Saturday, 2 January 2027 at 08:00, in 25 days"},
+      {"12/09/2026 8:30:00 AM", "Wednesday, 9 December 2026 at 08:30, in 25 hours, 29 minutes",
+       "Wednesday, 9 December 2026 at 08:30, in 25 hours, 28 minutes"},
+      {"12/08/2026 7:45:00 AM", "Tuesday, 8 December 2026 at 07:45, in 44 minutes",
+       "Tuesday, 8 December 2026 at 07:45, in 43 minutes"},
+      {"12/08/2026 7:00:30 AM", "Tuesday, 8 December 2026 at 07:00, in less than a minute", nullptr},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.alarm);
+    Harness h;
+    h.backend.setWall({2026, 12, 8, 7, 0, 0, 0});
+    h.start();
+    h.advance(3000);
+    const std::u16string hint = h.main().cmdSetAlarm.toolTip;
+    h.setAlarm(u16(r.alarm));
+    h.advance(1100);
+    EXPECT_EQ(h.main().cmdSetAlarm.toolTip, u"Rings on " + u16(r.tip));
+    h.advance(60 * 1000);
+    EXPECT_EQ(h.main().cmdSetAlarm.toolTip, r.aMinuteLater ? u"Rings on " + u16(r.aMinuteLater) : hint);
+  }
+}
+
 TEST(Ringing, TheWindowOrTheIconSaysTimesUpOnceAndItBeepsUntilStopReset) {
   for (bool hidden : {false, true}) {
     SCOPED_TRACE(hidden ? "hidden" : "shown");
@@ -212,10 +277,10 @@ TEST(RingOnce, ARungAlarmStaysSilentWhenTheClockPassesItAgainUntilTheTextChanges
 
 TEST(ClockChange, WhateverMovesTheClockTheAlarmRingsOnItsSecondOrAtOnceWhenPassedAndNeverForWhatLiesBehind) {
   enum Then { Stay, HideAfterATick, Show };
-  enum Rings { AtOnce, WithinASecond, AtItsSecond, Late, Never };
-  // In seconds: the alarm from now, and the jump, 5 s later; told: the platform says that the
-  // clock moved (a clock change, a resume).
-  const struct { const char* what; bool hidden; int alarmIn, jumpS; bool told; Then then; Rings rings; } cases[] = {
+  enum Rings { AtOnce, WithinASecond, WithinAMinute, AtItsSecond, Late, Never };
+  // In seconds: the alarm from now, and the jump, 5 s later, of the clock or, with `zone`, of
+  // the time zone; told: the platform says that the clock or the zone moved.
+  const struct { const char* what; bool hidden; int alarmIn, jumpS; bool told; Then then; Rings rings; bool zone = false; } cases[] = {
       {"a late tick steps over it", false, 10, 12, false, Stay, WithinASecond},
       {"a resume after its moment", false, 60, 3600, true, Stay, AtOnce},
       {"set back before one that lies behind", false, -30, -60, true, Stay, AtItsSecond},
@@ -231,6 +296,10 @@ TEST(ClockChange, WhateverMovesTheClockTheAlarmRingsOnItsSecondOrAtOnceWhenPasse
       {"set forward unannounced, then hidden", false, 1800, 1500, false, HideAfterATick, AtItsSecond},
       {"set back unannounced before one behind, then hidden", false, -30, -60, false, HideAfterATick, AtItsSecond},
       {"hidden, slept unannounced past it, then shown", true, 30, 3600, false, Show, AtOnce},
+      {"hidden, the zone moved past it", true, 600, 3600, true, Stay, AtOnce, true},
+      {"hidden, the zone moved past it unannounced", true, 600, 3600, false, Stay, WithinAMinute, true},
+      {"hidden, the zone moved back unannounced", true, 60, -600, false, Stay, AtItsSecond, true},
+      {"shown, the zone moved past it unannounced", false, 600, 3600, false, Stay, WithinASecond, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -241,14 +310,16 @@ TEST(ClockChange, WhateverMovesTheClockTheAlarmRingsOnItsSecondOrAtOnceWhenPasse
     h.type(h.clockTextIn(c.alarmIn));
     const std::int64_t due = h.dueMs();
     h.advance(5000);
-    h.backend.jump(c.jumpS * 1000LL, c.told);
+    if (c.zone) h.backend.changeZone(c.jumpS * 1000LL, c.told);
+    else h.backend.jump(c.jumpS * 1000LL, c.told);
     if (c.then == HideAfterATick) {
       h.advance(1000);
       h.hide();
     }
     if (c.then == Show) h.trayClick();
     const auto rang = [&] { return h.fired(); };
-    const std::int64_t limitMs = c.rings == WithinASecond ? 1000 : 1200 * 1000, stepMs = c.rings == Never ? 100 : 1;
+    const std::int64_t limitMs = c.rings == WithinASecond ? 1000 : c.rings == WithinAMinute ? 60 * 1000 : 1200 * 1000;
+    const std::int64_t stepMs = c.rings == Never ? 100 : 1;
     EXPECT_EQ(c.rings == AtOnce ? rang() : h.until(rang, limitMs, stepMs), c.rings != Never);
     if (c.rings == AtItsSecond) { EXPECT_EQ(h.backend.wallMs(), due); }
     if (c.rings == Late) { EXPECT_GT(h.backend.wallMs(), due); }
