@@ -84,8 +84,7 @@ TEST(SetAlarm, RewritesTheTextIntoTheClocksLayoutSavesItRingsOnItsSecondAndTheTo
     Harness h;
     h.backend.settings = r.rs;
     h.backend.setWall({2026, 12, 7, 0, 3, 0, 0});
-    h.start();
-    h.advance(2500);
+    h.start(2500);
     const std::u16string hint = h.main().cmdSetAlarm.toolTip;
     h.setAlarm(u16(r.typed));
     const std::string shown = r.clockText ? r.clockText : r.typed;
@@ -103,8 +102,7 @@ TEST(SetAlarm, ATieAtTheBusyBarsEndCountsAsAhead) {
   // A text equal to the label rings the moment either changes, so only a label the clock did
   // not write can meet it: put the text there directly.
   Harness h;
-  h.start();
-  h.advance(3500);  // the bar ends mid-second, clear of the clock's tick
+  h.start(3500);  // the bar ends mid-second, clear of the clock's tick
   h.setAlarm(h.clockTextIn(3600));
   h.advance(900);
   h.main().lblTime.setCaption(h.main().txtTime(0).text());
@@ -139,8 +137,7 @@ TEST(SetAlarm, AlarmSetShowsOnlyForTheAlarmAsSetAndSavedThatWillStillRingUntilPr
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Harness h;
-    h.start();
-    h.advance(3000);
+    h.start(3000);
     const std::u16string hint = h.main().cmdSetAlarm.toolTip;
     const auto& bar = h.main().ProgressBar;
     const auto barRuns = [&](int ms) {
@@ -219,8 +216,7 @@ TEST(Ringing, TheWindowOrTheIconSaysTimesUpOnceAndItBeepsUntilStopReset) {
 
 TEST(RingOnce, ARungAlarmStaysSilentWhenTheClockPassesItAgainUntilTheTextChangesOrSetAlarm) {
   Harness h;
-  h.start();
-  h.advance(3000);
+  h.start(3000);
   const std::u16string alarm = h.clockTextIn(2);
   h.type(alarm);
   h.ringAndStop();
@@ -267,8 +263,7 @@ TEST(ClockChange, WhateverMovesTheClockTheAlarmRingsOnItsSecondOrAtOnceWhenPasse
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Harness h;
-    h.start();
-    h.advance(3000);
+    h.start(3000);
     if (c.hidden) h.hide();
     h.type(h.clockTextIn(c.alarmIn));
     const std::int64_t due = h.dueMs();
@@ -304,8 +299,7 @@ TEST(ClockChange, AcrossDaylightSavingTimeAHiddenWindowRingsWhenAShownOneDoesAnd
       Harness h;
       h.backend.zone = {{0, -5 * kHour}, {utc(3, 8, 7, 0), -4 * kHour}, {utc(11, 1, 6, 0), -5 * kHour}};
       h.backend.setWall(c.start);
-      h.start();
-      h.advance(3000);
+      h.start(3000);
       if (hidden) h.hide();
       h.type(c.alarm);
       ASSERT_TRUE(h.until([&] { return h.fired(); }, 15 * 1000));
@@ -329,8 +323,7 @@ TEST(Wake, OnceASecondWhileShownAndHiddenOnlyForTheAlarmsSecond) {
   for (const auto& r : rows) {
     SCOPED_TRACE(r.text ? r.text : std::to_string(r.ahead));
     Harness h;
-    h.start();
-    h.advance(3000);
+    h.start(3000);
     if (r.hidden) h.hide();
     h.advance(400);  // mid-second: the alarm's second begins on a boundary, not 30 s from here
     h.type(r.text ? u16(r.text) : h.clockTextIn(r.ahead));
@@ -344,8 +337,7 @@ TEST(Wake, OnceASecondWhileShownAndHiddenOnlyForTheAlarmsSecond) {
 
 TEST(Wake, ShowingTheWindowBringsTheLabelUpToDateAtOnceAndNothingExtra) {
   Harness h;
-  h.start();
-  h.advance(3000);
+  h.start(3000);
   h.hide();
   h.advance(5500);
   h.trayClick();
@@ -380,8 +372,7 @@ TEST(TimerLayer, EverySecondShowsAsItBeginsAndTheAlarmRingsOnTimeWhereCountdowns
     h.backend.countdownsEarlyMs = 5;
     h.backend.slackMs = slack;
     h.backend.setWall({2022, 1, 11, 23, 59, 55, 730});  // mid-second, before midnight
-    h.start();
-    h.advance(3000);
+    h.start(3000);
     const auto wakes = h.backend.wakeUps;
     const auto ticks = h.backend.ticks["TimerTime"];
     for (int ms = 0; ms < 3000; ++ms) {
