@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "alarm/clock_text.h"
+#include "alarm/text_scan.h"
 #include "alarmfile/ini.h"
 #include "ui/civil.h"
 
@@ -10,11 +11,38 @@ namespace tollora {
 
 namespace {
 
-// U+00A0, U+2007 and U+202F come with times copied from documents and web pages, U+3000
-// from East Asian input methods.
-bool isBlank(char16_t c) { return c == u' ' || c == u'\t' || c == 0x00A0 || c == 0x2007 || c == 0x202F || c == 0x3000; }
-bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-char16_t foldAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
+// The first code point of each run of ten decimal digits, zero to nine, in Unicode (general
+// category Nd): the scripts' own digits read as 0 to 9.
+constexpr char32_t kZeros[] = {
+    0x0660,  0x06F0,  0x07C0,  0x0966,  0x09E6,  0x0A66,  0x0AE6,  0x0B66,  0x0BE6,  0x0C66,  0x0CE6,  0x0D66,
+    0x0DE6,  0x0E50,  0x0ED0,  0x0F20,  0x1040,  0x1090,  0x17E0,  0x1810,  0x1946,  0x19D0,  0x1A80,  0x1A90,
+    0x1B50,  0x1BB0,  0x1C40,  0x1C50,  0xA620,  0xA8D0,  0xA900,  0xA9D0,  0xA9F0,  0xAA50,  0xABF0,  0xFF10,
+    0x104A0, 0x10D30, 0x11066, 0x110F0, 0x11136, 0x111D0, 0x112F0, 0x11450, 0x114D0, 0x11650, 0x116C0, 0x11730,
+    0x118E0, 0x11950, 0x11C50, 0x11D50, 0x11DA0, 0x11F50, 0x16A60, 0x16AC0, 0x16B50, 0x1D7CE, 0x1D7D8, 0x1D7E2,
+    0x1D7EC, 0x1D7F6, 0x1E140, 0x1E2F0, 0x1E4F0, 0x1E950, 0x1FBF0};
+
+// The text with every decimal digit as an ASCII one, the full-width forms of ASCII (１９：３０) as
+// ASCII, and without the invisible marks that right-to-left texts carry (U+200E, U+200F,
+// U+061C): what the reader scans, and what the settings' words are compared in.
+std::u16string plain(std::u16string_view s) {
+  std::u16string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    char32_t c = s[i];
+    const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF;
+    if (pair) c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+    if (c == 0x200E || c == 0x200F || c == 0x061C) continue;
+    if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFF01 - 0x21;
+    for (char32_t zero : kZeros)
+      if (c >= zero && c <= zero + 9) c = u'0' + (c - zero);
+    if (c < 0x10000) {
+      out += static_cast<char16_t>(c);
+    } else {
+      out += s.substr(i, 2);
+    }
+    i += pair;
+  }
+  return out;
+}
 
 // Case folded, every run of blanks one space, none at either end: how designators compare.
 std::u16string loose(std::u16string_view s) {
@@ -27,44 +55,10 @@ std::u16string loose(std::u16string_view s) {
     }
     if (blank) out += u' ';
     blank = false;
-    out += foldAscii(c);
+    out += ini::FoldAscii(c);
   }
   return out;
 }
-
-class Scanner {
- public:
-  explicit Scanner(std::u16string_view t) : text_(t) {}
-  std::u16string_view rest() const { return text_.substr(pos_); }
-
-  std::size_t blanks() {
-    const std::size_t from = pos_;
-    while (pos_ < text_.size() && isBlank(text_[pos_])) ++pos_;
-    return pos_ - from;
-  }
-  bool literal(std::u16string_view s) {
-    if (s.empty() || text_.substr(pos_, s.size()) != s) return false;
-    pos_ += s.size();
-    return true;
-  }
-  // A run of `least` to `most` digits, not followed by another digit.
-  bool number(std::size_t least, std::size_t most, int& value, std::size_t* count = nullptr) {
-    std::size_t n = 0;
-    value = 0;
-    while (pos_ + n < text_.size() && isDigit(text_[pos_ + n])) {
-      if (++n > most) return false;
-      value = value * 10 + (text_[pos_ + n - 1] - u'0');
-    }
-    if (n < least) return false;
-    pos_ += n;
-    if (count) *count = n;
-    return true;
-  }
-
- private:
-  std::u16string_view text_;
-  std::size_t pos_ = 0;
-};
 
 struct Date {
   int year, month, day;
@@ -73,7 +67,7 @@ struct Time {
   int hour, minute, second;
 };
 
-std::optional<Date> readDate(Scanner& s, const ui::RegionalSettings& rs) {
+std::optional<Date> readDate(TextScanner& s, const ui::RegionalSettings& rs) {
   int month = 0, day = 0, year = 0;
   std::size_t yearDigits = 0;
   if (!s.number(1, 2, month) || !s.literal(rs.dateSeparator) || !s.number(1, 2, day) ||
@@ -85,27 +79,53 @@ std::optional<Date> readDate(Scanner& s, const ui::RegionalSettings& rs) {
   return Date{year, month, day};
 }
 
-// The time and what follows it up to the end: an optional designator.
-std::optional<Time> readTime(Scanner& s, const ui::RegionalSettings& rs) {
+// Whether `word` is a morning (false) or afternoon (true) designator. AM and PM are read
+// whatever the settings' own words (午前 and 午後, vorm. and nachm.): they are what most
+// keyboards type and most clocks show. Whole words compare, so one designator may begin with
+// the other.
+std::optional<bool> designator(std::u16string_view word, const ui::RegionalSettings& rs) {
+  const std::u16string w = loose(word);
+  if (w == loose(rs.am) || w == u"AM") return false;
+  if (w == loose(rs.pm) || w == u"PM") return true;
+  return std::nullopt;
+}
+
+// A designator written before the time, as Japanese, Chinese and Korean do (午後7:30), and
+// the blanks after it.
+std::optional<bool> designatorFirst(TextScanner& s, const ui::RegionalSettings& rs) {
+  std::optional<bool> found;
+  std::size_t longest = 0;
+  TextScanner past = s;
+  for (const std::u16string& word : {rs.am, rs.pm, std::u16string(u"AM"), std::u16string(u"PM")}) {
+    TextScanner t = s;
+    if (word.size() > longest && t.word(word)) {
+      t.blanks();
+      longest = word.size();
+      found = designator(word, rs);
+      past = t;
+    }
+  }
+  s = past;
+  return found;
+}
+
+// The time and what follows it up to the end: a designator before the time or after it, or
+// none.
+std::optional<Time> readTime(TextScanner& s, const ui::RegionalSettings& rs) {
   int hour = 0, minute = 0, second = 0;
+  const std::optional<bool> before = designatorFirst(s, rs);
   if (!s.number(1, 2, hour) || !s.literal(rs.timeSeparator) || !s.number(2, 2, minute)) return std::nullopt;
   if (s.literal(rs.timeSeparator) && !s.number(2, 2, second)) return std::nullopt;
   if (minute > 59 || second > 59) return std::nullopt;
   s.blanks();
-  const std::u16string designator = loose(s.rest());
-  if (designator.empty()) {
+  const std::u16string_view after = s.rest();
+  if (!before && after.empty()) {
     if (hour > 23) return std::nullopt;
     return Time{hour, minute, second};
   }
-  if (hour < 1 || hour > 12) return std::nullopt;
-  // One designator may begin with the other; whole words are compared, so that does not matter.
-  // AM and PM are read whatever the settings' own words (午前 and 午後, vorm. and nachm.): they
-  // are what most keyboards type and most clocks show.
-  if (designator == loose(rs.am)) return Time{hour % 12, minute, second};
-  if (designator == loose(rs.pm)) return Time{hour % 12 + 12, minute, second};
-  if (designator == u"AM") return Time{hour % 12, minute, second};
-  if (designator == u"PM") return Time{hour % 12 + 12, minute, second};
-  return std::nullopt;
+  const std::optional<bool> pm = before && after.empty() ? before : before ? std::nullopt : designator(after, rs);
+  if (!pm || hour < 1 || hour > 12) return std::nullopt;
+  return Time{hour % 12 + (*pm ? 12 : 0), minute, second};
 }
 
 ui::LocalTime at(std::int64_t days, const Time& t) {
@@ -126,34 +146,37 @@ std::int64_t dayNumber(const ui::LocalTime& t) {
 std::optional<std::u16string> ReadAlarmText(const std::u16string& typed, const ui::LocalTime& now,
                                             const ui::RegionalSettings& given) {
   if (ClockMoment(typed, given)) return typed;
-  const ui::RegionalSettings rs = ClockSettings(given);
+  const ui::RegionalSettings out = ClockSettings(given);
+  // The settings' words are compared in the same plain form as the text.
+  const ui::RegionalSettings rs{plain(out.dateSeparator), plain(out.timeSeparator), plain(out.am), plain(out.pm)};
 
   // Only the first line is ever saved (ini::FirstLine), so only it is read.
-  std::u16string_view text = ini::FirstLine(typed);
+  const std::u16string line = plain(ini::FirstLine(typed));
+  std::u16string_view text = line;
   while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
 
   // A date and a time.
   {
-    Scanner s(text);
+    TextScanner s(text);
     if (const auto date = readDate(s, rs); date && s.blanks() > 0) {
       if (const auto time = readTime(s, rs)) {
         const ui::LocalTime t = at(ui::daysFromCivil(date->year, static_cast<unsigned>(date->month),
                                                      static_cast<unsigned>(date->day)),
                                    *time);
-        return FormatClockText(t, t, rs);
+        return FormatClockText(t, t, out);
       }
     }
   }
   // A time alone: where "." separates both, "7.30.15" may first have looked like a date.
-  Scanner s(text);
+  TextScanner s(text);
   const auto time = readTime(s, rs);
   if (!time) return std::nullopt;
   std::int64_t day = dayNumber(now);
   const auto secondsOf = [](int h, int m, int sec) { return (h * 60 + m) * 60 + sec; };
   if (secondsOf(time->hour, time->minute, time->second) <= secondsOf(now.hour, now.minute, now.second)) ++day;
   const ui::LocalTime t = at(day, *time);
-  return FormatClockText(t, t, rs);
+  return FormatClockText(t, t, out);
 }
 
 std::u16string AlarmLayoutHint(const ui::RegionalSettings& given) {

@@ -6,6 +6,24 @@
 
 namespace tollora {
 
+namespace {
+
+std::u16string count(std::int64_t n, const std::u16string& unit) {
+  return ui::fromUtf8(std::to_string(n)) + u" " + unit + (n == 1 ? u"" : u"s");
+}
+
+// How far ahead a moment lies, in the words a person would use: "in 25 days", "in 3 hours,
+// 5 minutes", "in 40 minutes".
+std::u16string inWords(std::int64_t seconds) {
+  const std::int64_t minutes = seconds / 60, hours = minutes / 60, days = hours / 24;
+  if (minutes < 1) return u"in less than a minute";
+  if (days >= 2) return u"in " + count(days, u"day");
+  if (hours < 1) return u"in " + count(minutes, u"minute");
+  return u"in " + count(hours, u"hour") + (minutes % 60 ? u", " + count(minutes % 60, u"minute") : u"");
+}
+
+}  // namespace
+
 void Alarm::cmdSetAlarm_Click() {
   // A moment typed another common way is rewritten into the clock's own layout first, so the
   // box shows exactly what will ring and what is saved. A text that names no moment stays as
@@ -18,7 +36,8 @@ void Alarm::cmdSetAlarm_Click() {
   TimerTime.setEnabled(true);
   TimerPb.setEnabled(true);
   TimerPb.setInterval(100);
-  setAlarm();
+  // Only a saved text is set: one whose save failed (and was reported) ends in "Set Alarm".
+  SetAlarmText = setAlarm() ? std::optional(txtTime(0).text()) : std::nullopt;
 }
 
 void Alarm::cmdReset_Click() {
@@ -31,21 +50,20 @@ void Alarm::cmdReset_Click() {
 }
 
 void Alarm::TimerCheck_Timer() {
-  FreshenLabel();
-  const std::u16string alarm = txtTime(0).text();
-  const std::u16string label = lblTime.caption();
   // A tie counts as passed here, unlike the end of the busy animation.
-  ShowAlarmState(AlarmLiesAhead(alarm, label, ui::app().backend().regional(), /*tieAhead=*/false));
+  RefreshAlarmState(/*tieAhead=*/false);
   TimerCheck.setEnabled(false);
 }
 
 void Alarm::CheckLoadedAlarm() {
   auto& layer = ui::app().backend();
   const ui::RegionalSettings rs = layer.regional();
-  // The file keeps the clock's US layout from before a change of the regional settings: the
+  // The file keeps the clock's layout from before a change of the regional settings: the
   // label would never show that text again, so the box takes today's layout for the same
   // moment. The file itself changes only with the next "Set Alarm".
-  if (const auto today = ClockTextFromUsLayout(txtTime(0).text(), rs)) txtTime(0).setText(*today);
+  if (const auto today = ClockTextFromOtherLayout(txtTime(0).text(), rs)) txtTime(0).setText(*today);
+  // What the file holds is the alarm as set.
+  SetAlarmText = txtTime(0).text();
   // Started hidden, nobody sees the orange button of an alarm that can never ring.
   const std::u16string& alarm = txtTime(0).text();
   if (!visible() && !alarm.empty() && !ClockMoment(alarm, rs)) {
@@ -54,11 +72,38 @@ void Alarm::CheckLoadedAlarm() {
   }
 }
 
+void Alarm::RefreshAlarmState(bool tieAhead) {
+  FreshenLabel();
+  const std::u16string alarm = txtTime(0).text();
+  const std::u16string label = lblTime.caption();
+  // "Alarm Set" only for the alarm as set and saved that will still ring: not for a text
+  // typed since, nor for one that rang and lies ahead again (the clock set back, the repeated
+  // hour), which rings again only once set again.
+  const bool set = alarm == SetAlarmText && alarm != RungAlarm;
+  ShowAlarmState(set && AlarmLiesAhead(alarm, label, ui::app().backend().regional(), tieAhead));
+}
+
 void Alarm::ShowAlarmState(bool ahead) {
   const ui::Color color = ahead ? ColorArmed : ColorPending;
   cmdSetAlarm.setCaption(ahead ? u"Alarm Set" : u"Set Alarm");
   cmdSetAlarm.setBackColor(color);
   lblTime.setForeColor(color);
+  ShowAlarmTip();
+}
+
+void Alarm::ShowAlarmTip() {
+  auto& layer = ui::app().backend();
+  const ui::RegionalSettings rs = layer.regional();
+  const auto moment = ClockMoment(txtTime(0).text(), rs);
+  if (cmdSetAlarm.caption() != u"Alarm Set" || !moment) {
+    cmdSetAlarm.setToolTip(AlarmLayoutHint(rs));
+    return;
+  }
+  // The day in the user's own long date, so that a month-first clock text is never misread.
+  const ui::LocalTime t = ui::fromLocalMs(*moment * 1000);
+  const std::int64_t now = layer.utcMs();
+  cmdSetAlarm.setToolTip(u"Rings on " + layer.longDate(t) + u" at " + layer.shortTime(t) + u", " +
+                         inWords((layer.utcReaching(*moment * 1000, now) - now) / 1000));
 }
 
 }  // namespace tollora

@@ -1,6 +1,5 @@
 // The busy animation after "Set Alarm" and "Stop/Reset", and the refresh of the alarm's state
 // that ends it.
-#include "alarm/clock_text.h"
 #include "alarm/progress_color.h"
 #include "app/alarm_form.h"
 #include "app/colors.h"
@@ -28,11 +27,8 @@ void Alarm::TimerPb_Timer() {
   modProgressColor::SetProgressColor(ProgressBar, ColorBarBack, ColorBarFill);
   if (!StepProgress()) return;
 
-  FreshenLabel();
-  const std::u16string alarm = txtTime(0).text();
-  const std::u16string label = lblTime.caption();
   // A tie counts as still ahead here, unlike the first check after start.
-  ShowAlarmState(AlarmLiesAhead(alarm, label, ui::app().backend().regional(), /*tieAhead=*/true));
+  RefreshAlarmState(/*tieAhead=*/true);
   // "Stop/Reset" is there exactly while the alarm sounds: it is the only way to silence it,
   // and once silent the user must be able to save a new alarm whatever the caption says.
   if (!TimerNotify.enabled() && cmdReset.visible()) {

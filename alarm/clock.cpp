@@ -14,6 +14,8 @@ void Alarm::TimerTime_Timer() {
   const std::u16string previous = lblTime.caption();
   const std::u16string text = FormatClockText(now, now, rs);
   lblTime.setCaption(text);
+  // "in 25 days" counts down with the clock.
+  if (cmdSetAlarm.caption() == u"Alarm Set") ShowAlarmTip();
 
   // A new label is one of the two changes the alarm is compared on. The step from the old
   // label also catches a moment it stepped over: a late tick, a resume from sleep, the clock
@@ -65,6 +67,7 @@ void Alarm::Fire() {
   lblTime.setCaption(u"Time's Up!");
   cmdSetAlarm.setCaption(u"Set Alarm");
   cmdSetAlarm.setBackColor(ColorPending);
+  ShowAlarmTip();
   TimerNotify.setEnabled(true);
   TrayAlarmRang();
   ui::app().backend().announce(lblTime.caption());

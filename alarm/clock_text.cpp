@@ -1,5 +1,6 @@
 #include "alarm/clock_text.h"
 
+#include "alarm/text_scan.h"
 #include "ui/civil.h"
 
 namespace tollora {
@@ -16,37 +17,31 @@ void appendDigits(std::u16string& out, int value, int width) {
   out += digits;
 }
 
-class Reader {
- public:
-  explicit Reader(const std::u16string& t) : text_(t) {}
-  bool literal(const std::u16string& s) {
-    if (s.empty() || text_.compare(pos_, s.size(), s) != 0) return false;
-    pos_ += s.size();
-    return true;
-  }
-  // Exactly `count` digits.
-  bool digits(int count, int& value) {
-    value = 0;
-    for (int i = 0; i < count; ++i) {
-      if (pos_ >= text_.size() || text_[pos_] < u'0' || text_[pos_] > u'9') return false;
-      value = value * 10 + (text_[pos_++] - u'0');
-    }
-    return true;
-  }
-  // The hour as the clock writes it: 1 to 12, no leading zero.
-  bool hour(int& value) {
-    if (!digits(1, value) || value == 0) return false;
-    if (pos_ < text_.size() && text_[pos_] >= u'0' && text_[pos_] <= u'9') {
-      value = value * 10 + (text_[pos_++] - u'0');
-    }
-    return value >= 1 && value <= 12;
-  }
-  bool atEnd() const { return pos_ == text_.size(); }
+// The hour as the clock writes it: 1 to 12, no leading zero.
+bool readHour(TextScanner& r, int& value) {
+  if (!r.digits(1, value) || value == 0) return false;
+  if (int next = 0; r.digits(1, next)) value = value * 10 + next;
+  return value >= 1 && value <= 12;
+}
 
- private:
-  const std::u16string& text_;
-  std::size_t pos_ = 0;
+// The morning and afternoon words of clock texts saved under other settings, besides those of
+// today's: as the common locales write them.
+constexpr std::u16string_view kDesignators[][2] = {
+    {u"AM", u"PM"},       {u"a.m.", u"p.m."},     {u"a. m.", u"p. m."}, {u"午前", u"午後"},   {u"上午", u"下午"},
+    {u"오전", u"오후"},   {u"ص", u"م"},           {u"ق.ظ.", u"ب.ظ."},   {u"vorm.", u"nachm."}, {u"π.μ.", u"μ.μ."},
+    {u"ΠΜ", u"ΜΜ"},       {u"de.", u"du."},       {u"fm", u"em"},       {u"ap.", u"ip."},     {u"SA", u"CH"},
+    {u"ÖÖ", u"ÖS"},       {u"dop.", u"odp."},     {u"पूर्वाह्न", u"अपराह्न"}, {u"לפנה״צ", u"אחה״צ"},
 };
+
+// The alarm text against the label's text: by the moments they name when both are clock
+// texts, else by character code.
+int compareAlarmToLabel(const std::u16string& alarm, const std::u16string& label, const ui::RegionalSettings& rs) {
+  const auto a = ClockMoment(alarm, rs);
+  const auto l = a ? ClockMoment(label, rs) : std::nullopt;
+  if (a && l) return *a < *l ? -1 : *a > *l ? 1 : 0;
+  const int c = alarm.compare(label);
+  return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
 
 }  // namespace
 
@@ -84,10 +79,10 @@ std::u16string FormatClockText(const ui::LocalTime& date, const ui::LocalTime& t
 
 std::optional<std::int64_t> ClockMoment(const std::u16string& text, const ui::RegionalSettings& given) {
   const ui::RegionalSettings rs = ClockSettings(given);
-  Reader r(text);
+  TextScanner r(text);
   int month = 0, day = 0, year = 0, hour = 0, minute = 0, second = 0;
   if (!r.digits(2, month) || !r.literal(rs.dateSeparator) || !r.digits(2, day) || !r.literal(rs.dateSeparator) ||
-      !r.digits(4, year) || !r.literal(u" ") || !r.hour(hour) || !r.literal(rs.timeSeparator) ||
+      !r.digits(4, year) || !r.literal(u" ") || !readHour(r, hour) || !r.literal(rs.timeSeparator) ||
       !r.digits(2, minute) || !r.literal(rs.timeSeparator) || !r.digits(2, second) || !r.literal(u" ")) {
     return std::nullopt;
   }
@@ -109,32 +104,42 @@ std::optional<std::int64_t> ClockMoment(const std::u16string& text, const ui::Re
   return ((days * 24 + hour24) * 60 + minute) * 60 + second;
 }
 
-std::optional<std::u16string> ClockTextFromUsLayout(const std::u16string& text, const ui::RegionalSettings& rs) {
+std::optional<std::u16string> ClockTextFromOtherLayout(const std::u16string& text, const ui::RegionalSettings& given) {
+  const ui::RegionalSettings rs = ClockSettings(given);
   if (ClockMoment(text, rs)) return std::nullopt;
-  const auto moment = ClockMoment(text, ui::RegionalSettings{});
-  if (!moment) return std::nullopt;
-  const ui::LocalTime t = ui::fromLocalMs(*moment * 1000);
+  // The clock's order and widths with any separators, the same one twice in the date and
+  // twice in the time, then a designator: today's, or another locale's.
+  TextScanner r(text);
+  std::u16string dateSep, timeSep;
+  int month = 0, day = 0, year = 0, hour = 0, minute = 0, second = 0;
+  if (!r.digits(2, month) || !r.separator(dateSep, 4) || !r.digits(2, day) || !r.literal(dateSep) ||
+      !r.digits(4, year) || !r.literal(u" ") || !readHour(r, hour) || !r.separator(timeSep, 4) ||
+      !r.digits(2, minute) || !r.literal(timeSep) || !r.digits(2, second) || !r.literal(u" ")) {
+    return std::nullopt;
+  }
+  const std::u16string_view designator = r.rest();
+  const auto is = [&](std::u16string_view word) {
+    TextScanner d(designator);
+    return d.word(word) && d.atEnd();
+  };
+  std::optional<bool> pm;
+  if (is(rs.am) != is(rs.pm)) pm = is(rs.pm);
+  for (const auto& pair : kDesignators)
+    if (!pm && is(pair[0]) != is(pair[1])) pm = is(pair[1]);
+  if (!pm || month < 1 || month > 12 || year < 1 || day < 1 || day > ui::daysInMonth(year, month) || minute > 59 ||
+      second > 59) {
+    return std::nullopt;
+  }
+  const ui::LocalTime t{year, month, day, hour % 12 + (*pm ? 12 : 0), minute, second, 0};
   std::u16string today = FormatClockText(t, t, rs);
-  if (ClockMoment(today, rs) != moment) return std::nullopt;  // settings whose texts do not read back
+  if (ClockMoment(today, rs) != ui::localMs(t) / 1000) return std::nullopt;  // settings whose texts do not read back
   return today;
-}
-
-int CompareOrdinal(const std::u16string& a, const std::u16string& b) {
-  const int c = a.compare(b);
-  return c < 0 ? -1 : c > 0 ? 1 : 0;
-}
-
-int CompareAlarmToLabel(const std::u16string& alarm, const std::u16string& label, const ui::RegionalSettings& rs) {
-  const auto a = ClockMoment(alarm, rs);
-  const auto l = a ? ClockMoment(label, rs) : std::nullopt;
-  if (a && l) return *a < *l ? -1 : *a > *l ? 1 : 0;
-  return CompareOrdinal(alarm, label);
 }
 
 bool AlarmLiesAhead(const std::u16string& alarm, const std::u16string& label, const ui::RegionalSettings& rs,
                     bool tieAhead) {
   if (!ClockMoment(alarm, rs)) return false;
-  const int order = CompareAlarmToLabel(alarm, label, rs);
+  const int order = compareAlarmToLabel(alarm, label, rs);
   return order > 0 || (tieAhead && order == 0);
 }
 

@@ -25,21 +25,16 @@ std::u16string FormatClockText(const ui::LocalTime& date, const ui::LocalTime& t
 // exist). The lenient reading of what people type lives in alarm/alarm_reader.h.
 std::optional<std::int64_t> ClockMoment(const std::u16string& text, const ui::RegionalSettings& rs);
 
-// An alarm saved under other regional settings: a text in the clock's US layout
-// ("12/24/2026 7:30:00 PM") that is no clock text under `rs`, written as the clock writes that
-// moment under `rs`. Nothing for a text that already is a clock text, or is none in the US
-// layout either.
-std::optional<std::u16string> ClockTextFromUsLayout(const std::u16string& text, const ui::RegionalSettings& rs);
-
-// By character code: negative, zero or positive as a sorts before, equal to or after b.
-int CompareOrdinal(const std::u16string& a, const std::u16string& b);
-
-// The alarm text against the label's text: by the moments they name when both are clock
-// texts, else by character code.
-int CompareAlarmToLabel(const std::u16string& alarm, const std::u16string& label, const ui::RegionalSettings& rs);
+// An alarm saved under other regional settings: a text in the clock's order and widths
+// ("12.24.2026 7.30.00 nachm.", "12/24/2026 7:30:00 午後") with any separators and the
+// designators of today's settings or of another common locale (AM and PM among them), that
+// is no clock text under `rs`, written as the clock writes that moment under `rs`. Nothing
+// for a text that already is a clock text, or that names no moment in any layout.
+std::optional<std::u16string> ClockTextFromOtherLayout(const std::u16string& text, const ui::RegionalSettings& rs);
 
 // Whether the alarm shows as set ("Alarm Set"): never for a text that is no clock text, as it
-// can never ring; else by CompareAlarmToLabel, a tie counting as ahead when `tieAhead`.
+// can never ring; else by the moments the two texts name (by character code against a label
+// that names none), a tie counting as ahead when `tieAhead`.
 bool AlarmLiesAhead(const std::u16string& alarm, const std::u16string& label, const ui::RegionalSettings& rs,
                     bool tieAhead);
 

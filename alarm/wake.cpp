@@ -13,6 +13,12 @@ void Alarm::txtTime_Change(int index) {
   (void)index;
   // Another text is another alarm, even one that goes back to a text that already rang.
   RungAlarm.clear();
+  // And no longer the alarm as set: "Alarm Set" goes until "Set Alarm" is pressed again. The
+  // program's own changes (the load, the rewrite by "Set Alarm") set the text just after.
+  if (txtTime(0).text() != SetAlarmText) {
+    SetAlarmText.reset();
+    if (cmdSetAlarm.caption() == u"Alarm Set") ShowAlarmState(false);
+  }
   // An alarm typed as the label's current text rings at once.
   CompareAlarm();
   AimAlarm();

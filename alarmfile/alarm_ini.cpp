@@ -83,7 +83,7 @@ void Alarm::ReadIni() {
   txtTimeBAK(1).setText(file.backup);
 }
 
-void Alarm::setAlarm() {
+bool Alarm::setAlarm() {
   auto& layer = ui::app().backend();
   // One limit for the box, the file and the start: a longer text is refused whole, never cut.
   if (const std::size_t n = txtTime(0).text().size(); n > ini::kMaxValue) {
@@ -99,6 +99,7 @@ void Alarm::setAlarm() {
     ReportProblem(u"Your alarm could not be saved to\r\n" + AlarmFilePath + u"\r\n\r\n" + result.reason +
                   u"\r\n\r\nThe alarm text is still in the box; press \"Set Alarm\" to try again.");
   }
+  return result.ok;
 }
 
 }  // namespace tollora

@@ -102,12 +102,10 @@ std::u16string_view trim(std::u16string_view s) {
   return s;
 }
 
-char16_t foldAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
-
 bool sameName(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (foldAscii(a[i]) != foldAscii(b[i])) return false;
+    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
   return true;
 }
 

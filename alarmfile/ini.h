@@ -33,6 +33,9 @@ std::u16string ValueIn(std::u16string_view text, const std::u16string& section, 
 std::u16string ReadValue(const std::string& bytes, const std::u16string& section, const std::u16string& key,
                          const std::function<std::u16string(const std::string&)>& decode);
 
+// An ASCII letter in upper case, anything else as it is: how names and designators compare.
+constexpr char16_t FoldAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
+
 // A value up to its first line break: CR, LF, and what other readers and editors take for one
 // (VT, FF, NEL, LINE SEPARATOR, PARAGRAPH SEPARATOR).
 std::u16string_view FirstLine(std::u16string_view value);

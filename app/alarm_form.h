@@ -3,6 +3,7 @@
 // alarmfile/ (the alarm file), tray/ (shutdown, notification-area icon), dialogs/ (About).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "ui/ui.h"
@@ -35,6 +36,10 @@ class Alarm : public ui::Form {
   // change of the text. Kept only
   // while the program runs.
   std::u16string RungAlarm;
+  // The alarm as set: the text "Set Alarm" last saved, or the one loaded at start. Cleared
+  // when the box comes to hold another text and by a failed save: no other text shows
+  // "Alarm Set".
+  std::optional<std::u16string> SetAlarmText;
   // Started with --tray: Form_Load leaves the window hidden behind its notification-area icon.
   bool StartInTray = false;
 
@@ -63,8 +68,14 @@ class Alarm : public ui::Form {
   void cmdSetAlarm_Click();
   void cmdReset_Click();
   void TimerCheck_Timer();
+  // Compares the alarm with the label and shows the outcome (after start, at the end of the
+  // busy bar): "Alarm Set" for the alarm as set that lies ahead, a tie counting when `tieAhead`.
+  void RefreshAlarmState(bool tieAhead);
   // "Alarm Set" in green when the alarm lies ahead, else "Set Alarm" in orange.
   void ShowAlarmState(bool ahead);
+  // The button's tooltip: when and in how long the alarm rings while it shows "Alarm Set",
+  // else the layout to type.
+  void ShowAlarmTip();
   // At start: a moment saved under other regional settings is shown in today's layout; a
   // saved alarm that can never ring is told from the tray icon when the window starts hidden.
   void CheckLoadedAlarm();
@@ -77,7 +88,7 @@ class Alarm : public ui::Form {
   // The alarm file (alarmfile/alarm_ini.cpp).
   std::u16string GetIni(const std::u16string& section, const std::u16string& key);
   void ReadIni();
-  void setAlarm();  // only writes the two texts to the alarm file; it arms nothing
+  bool setAlarm();  // only writes the two texts to the alarm file; whether they were saved
 
   // Shutdown and the notification area (tray/).
   void UnloadAll();

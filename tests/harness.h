@@ -25,7 +25,11 @@ class Harness {
   Harness();
   ~Harness();
 
-  void start() { main().Show(); }  // Form_Load of the main window, as at program start
+  // Form_Load of the main window, as at program start, then `ms` on the clock.
+  void start(std::int64_t ms = 0) {
+    main().Show();
+    advance(ms);
+  }
   // The program's own start: where the alarm lives, one copy per alarm file, --tray.
   bool startProgram(const StartOptions& options = {}) { return tollora::start(options) == Started::Running; }
   Alarm& main() { return ui::form<Alarm>(); }

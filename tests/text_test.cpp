@@ -11,7 +11,7 @@ namespace tollora::testing {
 namespace {
 
 const ui::RegionalSettings kUs, kDotted{u".", u":", u"", u""}, kGerman{u".", u".", u"vorm.", u"nachm."},
-    kJapanese{u"/", u":", u"午前", u"午後"};
+    kJapanese{u"/", u":", u"午前", u"午後"}, kChinese{u"/", u":", u"上午", u"下午"}, kArabic{u"/", u":", u"ص", u"م"};
 
 ui::LocalTime at(int y, int mo, int d, int h, int mi, int s) { return {y, mo, d, h, mi, s, 0}; }
 
@@ -94,6 +94,16 @@ TEST(AlarmReader, ReadsTheCommonWaysOfWritingATimeAndRefusesWhatNamesNoMoment) {
   expectRead(kJapanese, night, {
       {"12:06:47 PM", "12/07/2026 12:06:47 午後"}, {"7:30 am", "12/07/2026 7:30:00 午前"},
       {"7:30午後", "12/07/2026 7:30:00 午後"}, {"7:30 p", nullptr},
+      // The designator first, as Japanese and Chinese write it; full-width digits and colon.
+      {"午後7:30", "12/07/2026 7:30:00 午後"}, {"12/24/2026 午前 7:30", "12/24/2026 7:30:00 午前"},
+      {"１９：３０", "12/07/2026 7:30:00 午後"}, {"午後7:30 PM", nullptr}, {"PM", nullptr},
+  });
+  expectRead(kChinese, night, {{"下午7:30", "12/07/2026 7:30:00 下午"}});
+  // Any script's decimal digits (Arabic-Indic, Persian, Devanagari, mathematical bold).
+  expectRead(kArabic, night, {
+      {"٧:٣٠ م", "12/07/2026 7:30:00 م"}, {"١٩:٣٠", "12/07/2026 7:30:00 م"},
+      {"\u200f١٢/٢٤/٢٠٢٦ ٧:٣٠ ص", "12/24/2026 7:30:00 ص"}, {"۱۹:۳۰", "12/07/2026 7:30:00 م"},
+      {"७:३०", "12/07/2026 7:30:00 ص"}, {"\U0001D7D5:\U0001D7D1\U0001D7CE", "12/07/2026 7:30:00 ص"},
   });
   // The button's hint shows the layout to use.
   EXPECT_EQ(AlarmLayoutHint(kUs), u"Type the alarm like 01/11/2022 1:11:01 PM, or a time alone: 7:30 PM, 19:30");

@@ -52,6 +52,12 @@ void Control::setFocus() {
   notify(Prop::Focus);
 }
 
+void Control::setToolTip(std::u16string text) {
+  if (toolTip == text) return;
+  toolTip = std::move(text);
+  notify(Prop::ToolTip);
+}
+
 void Control::setEnabled(bool v) {
   if (enabled_ == v) return;
   enabled_ = v;
@@ -222,7 +228,7 @@ void Timer::formShownOrHidden(bool shown) {
 //
 // Every timer runs on its peer's one-shot countdown, counted down again on each run-out: an
 // interval timer for its interval, the second-aligned one to just past the next second of the
-// wall clock, an aimed one to just past its moment (or for kReaimMs at most, then it aims
+// wall clock, an aimed one to just past its moment (or for about kReaimMs at most, then it aims
 // again). The wall-clock kinds compare the wall clock with the monotonic one whenever they run
 // out, so a clock set that nothing announced still reaches the program.
 
@@ -242,7 +248,9 @@ void Timer::arm() {
   if (aim_) {
     const std::int64_t now = b.utcMs();
     const std::int64_t left = b.utcReaching(*aim_, now) - now;
-    countdown->start(left <= 0 ? 0 : left >= kReaimMs ? kReaimMs : left + slack);
+    // A wake only to aim again falls just past a second, where a shown clock wakes anyway.
+    const std::int64_t reaim = floorDiv(now + kReaimMs, 1000) * 1000 - now + slack;
+    countdown->start(left <= 0 ? 0 : left >= kReaimMs ? reaim : left + slack);
   } else if (alignToSecond) {
     const std::int64_t now = b.utcMs();
     boundary_ = (floorDiv(now, 1000) + 1) * 1000;

@@ -79,6 +79,7 @@ enum class Prop {
   Shown,     // form: show (visible) or hide
   Repaint,   // form: draw completely now
   Focus,     // control: take the keyboard focus (see Control::setFocus)
+  ToolTip,   // control: its tooltip, also its accessible description (see Control::setToolTip)
 };
 
 class Form;
@@ -126,7 +127,10 @@ class Control {
   Rect rect;
   Font font;
   int tabIndex = -1;  // -1: takes no focus (labels, timers)
+  // Shown when the pointer rests on the control, and what a screen reader gives as its
+  // description. Set here at design time; setToolTip changes it while the form is loaded.
   std::u16string toolTip;
+  void setToolTip(std::u16string text);
   Cursor cursor = Cursor::Default;
   // What a screen reader calls a text box, which has no caption of its own; its tooltip is the
   // description. Empty: the label just before it in tab order, if any, names it. Other
@@ -272,8 +276,9 @@ class Timer : public Control {
   void aimAt(std::optional<std::int64_t> localMs);
   const std::optional<std::int64_t>& aim() const { return aim_; }
   // The longest an aimed timer counts down before it wakes to aim again: a change of the time
-  // zone or a clock set that the platform does not announce is caught within it.
-  static constexpr std::int64_t kReaimMs = 10 * 60 * 1000;
+  // zone or a clock set that the platform does not announce is caught within it, at one
+  // wake-up a minute for a hidden window with an alarm ahead.
+  static constexpr std::int64_t kReaimMs = 60 * 1000;
 
   // Enabled and set to tick: aimed, or with an interval above 0.
   bool running() const { return enabled() && (aim_ || interval_ > 0); }
@@ -520,6 +525,10 @@ class Backend {
 
   virtual LocalTime now() = 0;
   virtual RegionalSettings regional() = 0;
+  // A date and a time of day in the user's own formats, for people to read: the long date
+  // ("Saturday, 2 January 2027") and the short time, without seconds ("08:00", "8:00 AM").
+  virtual std::u16string longDate(const LocalTime& t) = 0;
+  virtual std::u16string shortTime(const LocalTime& t) = 0;
 
   // The clocks the timers run on. utcMs: the wall clock, milliseconds since 1970 UTC, read
   // precisely and cheaply (the clock reads it every second). monotonicMs: a count that only

@@ -87,6 +87,10 @@ TEST_F(QtProgram, MainWindowShowsTheForm) {
   // 40, 140, 4200 x 360 twips at 15 twips a pixel, to the nearest pixel: the box the user types in.
   EXPECT_EQ(widget<QLineEdit>(main(), "txtTime(0)")->geometry(), QRect(3, 9, 280, 24));
   EXPECT_EQ(widget<QPushButton>(main(), "cmdSetAlarm")->cursor().hotSpot(), QPoint(12, 1));
+  // A tooltip changed by the program is the accessible description as well.
+  main().cmdSetAlarm.setToolTip(u"Rings on Saturday");
+  const QWidget* setAlarm = widget<QPushButton>(main(), "cmdSetAlarm");
+  EXPECT_TRUE(setAlarm->toolTip() == "Rings on Saturday" && setAlarm->accessibleDescription() == "Rings on Saturday");
   // Tab walks the visible controls in their order, from the first.
   QStringList walk{w->focusWidget()->objectName()};
   for (QWidget* f = w->focusWidget()->nextInFocusChain(); f != w->focusWidget(); f = f->nextInFocusChain())

@@ -1,6 +1,7 @@
 #include "ui/headless/headless.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "ui/civil.h"
 
@@ -56,6 +57,28 @@ std::int64_t HeadlessBackend::offsetAt(std::int64_t utc) const {
   for (const auto& [from, ms] : zone)
     if (utc >= from) offset = ms;
   return offset;
+}
+
+void HeadlessBackend::changeZone(std::int64_t offsetMs, bool notify) {
+  const std::int64_t now = utcMs();
+  std::erase_if(zone, [&](const auto& entry) { return entry.first >= now; });
+  zone.emplace_back(now, offsetMs);
+  if (notify) app().timeChanged();
+}
+
+std::u16string HeadlessBackend::longDate(const LocalTime& t) {
+  static const char* const days[] = {"Thursday", "Friday", "Saturday", "Sunday", "Monday", "Tuesday", "Wednesday"};
+  static const char* const months[] = {"January", "February", "March",     "April",   "May",      "June",
+                                       "July",    "August",   "September", "October", "November", "December"};
+  const std::int64_t day = daysFromCivil(t.year, static_cast<unsigned>(t.month), static_cast<unsigned>(t.day));
+  return fromUtf8(std::string(days[((day % 7) + 7) % 7]) + ", " + std::to_string(t.day) + " " + months[t.month - 1] +
+                  " " + std::to_string(t.year));
+}
+
+std::u16string HeadlessBackend::shortTime(const LocalTime& t) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02d:%02d", t.hour, t.minute);
+  return fromUtf8(text);
 }
 
 void HeadlessBackend::advance(std::int64_t ms) {

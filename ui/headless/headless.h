@@ -28,6 +28,10 @@ class HeadlessBackend : public Backend {
   // The time zone: from each UTC instant (ms since 1970) on, local time is that many ms ahead
   // of UTC, in time order; before the first, and with none, local time is UTC.
   std::vector<std::pair<std::int64_t, std::int64_t>> zone;
+  // The zone changes now: local time is `offsetMs` ahead of UTC from this instant on (later
+  // entries of `zone` go). When `notify`, the program is told, as where the platform
+  // announces it; else it must find out itself.
+  void changeZone(std::int64_t offsetMs, bool notify);
   // Runs every countdown that runs out within the next `ms`, in time order (the one started
   // first on a tie).
   void advance(std::int64_t ms);
@@ -124,6 +128,9 @@ class HeadlessBackend : public Backend {
     return t;
   }
   RegionalSettings regional() override { return settings; }
+  // One fixed English form: "Saturday, 2 January 2027", "08:00".
+  std::u16string longDate(const LocalTime& t) override;
+  std::u16string shortTime(const LocalTime& t) override;
   std::int64_t utcMs() override { return monotonicMs_ + wallOffsetMs_; }
   std::int64_t monotonicMs() override { return monotonicMs_; }
   std::int64_t utcOffsetMs(std::int64_t utc) override { return offsetAt(utc); }

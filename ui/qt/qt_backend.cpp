@@ -166,6 +166,14 @@ RegionalSettings QtBackend::regional() {
   return rs;
 }
 
+std::u16string QtBackend::longDate(const LocalTime& t) {
+  return fromQString(QLocale::system().toString(QDate(t.year, t.month, t.day), QLocale::LongFormat));
+}
+
+std::u16string QtBackend::shortTime(const LocalTime& t) {
+  return fromQString(QLocale::system().toString(QTime(t.hour, t.minute), QLocale::ShortFormat));
+}
+
 Backend::InstanceLock QtBackend::tryLockInstance(const std::u16string& key) {
   const InstanceLock lock = instance_.tryLock(instanceTag(toUtf8(key)));
   if (lock == InstanceLock::Held && instance_.listenFd() >= 0 && !knocks_) {

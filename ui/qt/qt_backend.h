@@ -34,6 +34,8 @@ class QtBackend : public Backend {
   void quit() override;
   LocalTime now() override;
   RegionalSettings regional() override;
+  std::u16string longDate(const LocalTime& t) override;   // QLocale::system(), LongFormat
+  std::u16string shortTime(const LocalTime& t) override;  // QLocale::system(), ShortFormat
   std::int64_t utcMs() override;
   std::int64_t monotonicMs() override;
   std::int64_t utcOffsetMs(std::int64_t utcMs) override;

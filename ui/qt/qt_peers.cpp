@@ -295,12 +295,19 @@ class WidgetPeer : public Peer {
   void changed(Prop what) override {
     if (what == Prop::Visible) widget_->setVisible(control_.visible());
     else if (what == Prop::Enabled) widget_->setEnabled(control_.enabled());
+    else if (what == Prop::ToolTip) setToolTip();
     else update(what);
     backend_.stateChanged();
   }
   QWidget* widget() const { return widget_; }
 
  protected:
+  // The tooltip, and the same text as what a screen reader gives as the description.
+  void setToolTip() {
+    widget_->setToolTip(toQString(control_.toolTip));
+    widget_->setAccessibleDescription(toQString(control_.toolTip));
+  }
+
   virtual void update(Prop what) = 0;
 
   Control& control_;

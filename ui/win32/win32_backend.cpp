@@ -246,6 +246,33 @@ RegionalSettings Win32Backend::regional() {
           localeText(LOCALE_S2359, u"PM")};
 }
 
+namespace {
+SYSTEMTIME systemTime(const LocalTime& t) {
+  SYSTEMTIME st{};
+  st.wYear = static_cast<WORD>(t.year);
+  st.wMonth = static_cast<WORD>(t.month);
+  st.wDay = static_cast<WORD>(t.day);
+  st.wHour = static_cast<WORD>(t.hour);
+  st.wMinute = static_cast<WORD>(t.minute);
+  return st;
+}
+}  // namespace
+
+// The user's own formats; the day of the week is worked out from the date.
+std::u16string Win32Backend::longDate(const LocalTime& t) {
+  const SYSTEMTIME st = systemTime(t);
+  wchar_t buffer[128];
+  const int n = GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_LONGDATE, &st, nullptr, buffer, 128, nullptr);
+  return n > 1 ? fromWide(buffer, static_cast<std::size_t>(n - 1)) : std::u16string();
+}
+
+std::u16string Win32Backend::shortTime(const LocalTime& t) {
+  const SYSTEMTIME st = systemTime(t);
+  wchar_t buffer[64];
+  const int n = GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, TIME_NOSECONDS, &st, nullptr, buffer, 64);
+  return n > 1 ? fromWide(buffer, static_cast<std::size_t>(n - 1)) : std::u16string();
+}
+
 void Win32Backend::requestAttention(Handle window) {
   // The taskbar button flashes until the window comes to the foreground, which Windows does
   // not grant a program the user is not working with.

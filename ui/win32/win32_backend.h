@@ -76,6 +76,8 @@ class Win32Backend : public Backend {
   void quit() override { PostQuitMessage(0); }
   LocalTime now() override;
   RegionalSettings regional() override;
+  std::u16string longDate(const LocalTime& t) override;   // GetDateFormatEx, DATE_LONGDATE
+  std::u16string shortTime(const LocalTime& t) override;  // GetTimeFormatEx, TIME_NOSECONDS
   std::int64_t utcMs() override;
   std::int64_t monotonicMs() override { return static_cast<std::int64_t>(GetTickCount64()); }
   std::int64_t utcOffsetMs(std::int64_t utcMs) override;

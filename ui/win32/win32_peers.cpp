@@ -66,7 +66,8 @@ class FormWindow : public FormPeer {
   UINT dpi() const { return dpi_; }
   int px(int twips) const { return MulDiv(twips, static_cast<int>(dpi_), 1440); }
   int twips(int px) const { return MulDiv(px, 1440, static_cast<int>(dpi_)); }
-  void addToolTip(HWND control, const std::u16string& text);
+  // Gives a control its tooltip, or a new text for the one it has.
+  void setToolTip(HWND control, const std::u16string& text);
   // Repaints the form's background (and the controls on it) under a transparent control.
   void repaintUnder(const RECT& area) { RedrawWindow(hwnd_, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN); }
 
@@ -90,6 +91,7 @@ class FormWindow : public FormPeer {
   Form& form_;
   HWND hwnd_ = nullptr;
   HWND toolTip_ = nullptr;
+  std::vector<HWND> tipped_;  // the controls the tooltip control knows
   HWND lastFocus_ = nullptr;
   UINT dpi_;
   bool ready_ = false;  // ignore the moves and sizes of creation: they are not the user's
@@ -107,7 +109,7 @@ ChildPeer::ChildPeer(FormWindow& form, Control& control, const wchar_t* windowCl
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), form.backend().instance(), nullptr);
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   if (!control.toolTip.empty()) {
-    form.addToolTip(hwnd_, control.toolTip);
+    form.setToolTip(hwnd_, control.toolTip);
     describe(hwnd_, control.toolTip);
   }
 }
@@ -135,6 +137,9 @@ void ChildPeer::changed(Prop what) {
     ShowWindow(hwnd_, control_.visible() ? SW_SHOWNA : SW_HIDE);
   } else if (what == Prop::Enabled) {
     EnableWindow(hwnd_, control_.enabled());
+  } else if (what == Prop::ToolTip) {
+    form_.setToolTip(hwnd_, control_.toolTip);
+    describe(hwnd_, control_.toolTip);
   }
 }
 
@@ -470,7 +475,7 @@ void FormWindow::applyGeometry(bool center) {
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void FormWindow::addToolTip(HWND control, const std::u16string& text) {
+void FormWindow::setToolTip(HWND control, const std::u16string& text) {
   if (!toolTip_) {
     toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
@@ -482,7 +487,9 @@ void FormWindow::addToolTip(HWND control, const std::u16string& text) {
   tool.hwnd = hwnd_;
   tool.uId = reinterpret_cast<UINT_PTR>(control);
   tool.lpszText = const_cast<wchar_t*>(wide(text));  // copied by the tooltip
-  SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  const bool known = std::find(tipped_.begin(), tipped_.end(), control) != tipped_.end();
+  SendMessageW(toolTip_, known ? TTM_UPDATETIPTEXTW : TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  if (!known) tipped_.push_back(control);
 }
 
 void FormWindow::forEachChild(void (ChildPeer::*what)()) {
