@@ -59,6 +59,7 @@ void Alarm::ShowAlarmState(bool ahead) {
   cmdSetAlarm.setCaption(ahead ? u"Alarm Set" : u"Set Alarm");
   cmdSetAlarm.setBackColor(color);
   lblTime.setForeColor(color);
+  if (ahead) RememberAlarm(AlarmMemory::State::Armed);  // alarm/missed_alarm.cpp
 }
 
 }  // namespace tollora
