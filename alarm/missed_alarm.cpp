@@ -43,8 +43,8 @@ bool Alarm::TellMissedIfHoursLate() {
   const std::u16string& alarm = txtTime(0).text();
   const auto due = ClockMoment(alarm, rs);
   if (!due || nowS() - *due <= kRingsUpToLateS) return false;
-  // What "Stop/Reset" would leave: the clock going on, "Set Alarm" in orange, nothing ringing.
-  TimerTime.setEnabled(true);
+  // What "Stop/Reset" would leave: "Set Alarm" in orange, nothing ringing. The clock goes on:
+  // only its tick finds an alarm late.
   cmdSetAlarm.setVisible(true);
   cmdReset.setVisible(false);
   ShowAlarmState(false);
