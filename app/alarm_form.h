@@ -85,7 +85,7 @@ class Alarm : public ui::Form {
   void TraySetUp();
   void TrayRemove();
   // The alarm rang: the icon tells a hidden window's user, or the window comes up.
-  void TrayAlarmRang(const std::u16string& title = u"Time's Up!");
+  void TrayAlarmRang(const std::u16string& title);
   void cmdMin_Click();
 
   // The About window (dialogs/about.cpp).
