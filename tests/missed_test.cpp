@@ -46,7 +46,8 @@ TEST(Missed, AnArmedAlarmThatCameDueUnseenIsToldOnceAndOneHoursLateIsToldNotRung
     if (c.then == RingThenClose) { ASSERT_TRUE(h.until([&] { return h.fired(); }, 60 * 1000)); }
     if (c.damaged) {  // its first line, and so all of it, no longer Tollora's
       std::string bytes = slurp(h.stateFolder() / "alarms.state");
-      put(h.stateFolder() / "alarms.state", bytes.replace(0, 1, "X"));
+      bytes.at(0) = 'X';
+      put(h.stateFolder() / "alarms.state", bytes);
     }
     const auto at = h.backend.monotonicMs();
     if (c.then == Sleep && c.tray) h.hide();
