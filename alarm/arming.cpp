@@ -89,6 +89,7 @@ void Alarm::ShowAlarmState(bool ahead) {
   cmdSetAlarm.setBackColor(color);
   lblTime.setForeColor(color);
   ShowAlarmTip();
+  if (ahead) RememberAlarm(AlarmMemory::State::Armed);  // alarm/missed_alarm.cpp
 }
 
 void Alarm::ShowAlarmTip() {

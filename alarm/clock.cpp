@@ -57,6 +57,7 @@ void Alarm::Fire() {
   // at the end of daylight-saving time) is no new alarm. "Set Alarm" or another text is.
   if (txtTime(0).text() == RungAlarm) return;
   RungAlarm = txtTime(0).text();
+  if (TellMissedIfHoursLate()) return;  // hours late: told as missed, not rung
   TimerTime.setEnabled(false);
   cmdReset.setVisible(true);
   // The keys go where the ring is: Space or Enter stops it, and none meant for the button
@@ -69,8 +70,9 @@ void Alarm::Fire() {
   cmdSetAlarm.setBackColor(ColorPending);
   ShowAlarmTip();
   TimerNotify.setEnabled(true);
-  TrayAlarmRang();
-  ui::app().backend().announce(lblTime.caption());
+  const std::u16string news = RememberRang();  // "Time's Up!", and how late when it is
+  TrayAlarmRang(news);
+  ui::app().backend().announce(news);
 }
 
 void Alarm::TimerNotify_Timer() { PlayBeep(); }

@@ -118,6 +118,7 @@ void Alarm::Form_Load() {
     Refresh();
   }
   CheckLoadedAlarm();
+  TellMissedAtStart();
 }
 
 }  // namespace tollora

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "alarm/missed.h"
 #include "ui/ui.h"
 
 namespace tollora {
@@ -95,11 +96,24 @@ class Alarm : public ui::Form {
   void TraySetUp();
   void TrayRemove();
   // The alarm rang: the icon tells a hidden window's user, or the window comes up.
-  void TrayAlarmRang();
+  void TrayAlarmRang(const std::u16string& title);
   void cmdMin_Click();
 
   // The About window (dialogs/about.cpp).
   void cmdAbout_Click();
+
+  // Missed alarms (alarm/missed_alarm.cpp): what is remembered of this alarm file's alarm
+  // between runs, as last read or written, and whether a failure to write it has been told.
+  std::optional<AlarmMemory> Remembered;
+  bool MemoryFailureTold = false;
+  // At start: an armed alarm that came due while Tollora was not running is told, once.
+  void TellMissedAtStart();
+  // On firing: an alarm more than an hour late is told as missed instead of rung (true).
+  bool TellMissedIfHoursLate();
+  // On ringing: remembers that it rang; gives what to say, with how late it rings.
+  std::u16string RememberRang();
+  void RememberAlarm(AlarmMemory::State state);  // written only when it changes
+  void TellMissed(const std::u16string& note);
 
  private:
   bool trayIconAdded_ = false;

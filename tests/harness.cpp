@@ -20,11 +20,13 @@ Harness::Harness() {
   fs::create_directories(folder);
   backend.folder = u16(folder);
   backend.settingsFolder = u16(settingsFolder());
+  backend.stateHome = u16(stateFolder());
 }
 
 Harness::~Harness() {
   std::error_code ec;
   fs::remove_all(folder, ec);
+  fs::remove_all(stateFolder(), ec);
 }
 
 std::u16string Harness::message() {

@@ -62,6 +62,7 @@ class Harness {
 
   fs::path iniPath() const { return folder / "alarm.ini"; }
   fs::path settingsFolder() const { return folder / "home" / ".config" / "tollora"; }  // made by a save
+  fs::path stateFolder() const { return folder.string() + "-state"; }  // beside: the tests list `folder`
   void writeIni(const std::string& bytes) const;
   std::string readIni() const;
 

@@ -48,11 +48,11 @@ void Alarm::Form_TrayChanged(bool available) {
   }
 }
 
-void Alarm::TrayAlarmRang() {
+void Alarm::TrayAlarmRang(const std::u16string& title) {
   // Hidden in the notification area the window shows none of the ringing: the icon tells.
   // With no icon to tell (none, or its panel gone), the window itself comes up.
   if (visible() && WindowState() != ui::vbMinimized) return;
-  if (trayIconAdded_ && !visible() && ui::app().backend().trayNotify(u"Time's Up!", txtTime(0).text())) return;
+  if (trayIconAdded_ && !visible() && ui::app().backend().trayNotify(title, txtTime(0).text())) return;
   trayIconAdded_ = false;
   setWindowState(ui::vbNormal);
   Show();

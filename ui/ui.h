@@ -583,6 +583,10 @@ class Backend {
   // Tollora's folder among the user's own settings (not created here), or empty when the
   // system names none: $XDG_CONFIG_HOME/tollora, %LOCALAPPDATA%\Tollora.
   virtual std::u16string userFolder() = 0;
+  // Tollora's folder for what it keeps of its own between runs, beside no alarm file (not
+  // created here), or empty when the system names none: $XDG_STATE_HOME/tollora or
+  // ~/.local/state/tollora, %LOCALAPPDATA%\Tollora.
+  virtual std::u16string stateFolder() = 0;
   // Whether a folder belongs to the system rather than to any one user (/usr/bin,
   // C:\Program Files): a program installed there keeps no alarm beside itself, even when run
   // by an administrator who could write there, since the file would outlive its removal.

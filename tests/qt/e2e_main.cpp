@@ -12,6 +12,7 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSaveFile>
 #include <QSocketNotifier>
 #include <algorithm>
@@ -38,6 +39,7 @@ void writeState(const QString& path, const std::vector<QWidget*>& windows) {
       if (auto* label = qobject_cast<QLabel*>(child)) caption = label->text();
       else if (auto* button = qobject_cast<QAbstractButton*>(child)) caption = button->text();
       else if (auto* edit = qobject_cast<QLineEdit*>(child)) caption = edit->text();
+      else if (auto* text = qobject_cast<QPlainTextEdit*>(child)) caption = text->toPlainText();
       else continue;
       text += title + '/' + child->objectName() + ": visible=" + flag(!child->isHidden()) + " text=" + caption.replace('\n', ' ') + '\n';
     }

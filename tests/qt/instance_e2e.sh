@@ -4,14 +4,15 @@
 # at once; another folder's copy runs beside it; a copy killed outright blocks nothing; a
 # stopped copy makes later starts say so and fail instead of hanging; the lock holds with a
 # runtime folder too long for a socket's path, and without $XDG_RUNTIME_DIR when another user
-# made its /tmp stand-in, private to them.
+# made its /tmp stand-in, private to them. And an alarm missed while no copy ran is told at
+# the next start.
 #
 # usage: instance_e2e.sh <path of tollora_e2e>
 set -eu
 bin=$1
 . "$(dirname "$0")/session.sh"
 export QT_QPA_PLATFORM=offscreen
-for folder in a b; do
+for folder in a b c; do
   mkdir "$work/$folder"
   cp "$bin" "$work/$folder/tollora" && cp "$(dirname "$bin")/beep.wav" "$work/$folder/"
 done
@@ -92,6 +93,23 @@ mkdir -m 700 "$long"
 while_running='[ -z "$(ls "$long"/*.socket 2>/dev/null)" ] && [ -n "$(ls "$long"/*.lock)" ] ||
   fail "a long runtime folder: expected the lock there and no socket file"'
 twice "$work/long.state" env XDG_RUNTIME_DIR="$long" "$work/b/tollora"
+
+# An alarm set, then missed while no copy ran, is told at the next start, in the message window.
+export LC_ALL=C
+run c armed
+state=$work/armed.state
+wait_state 10 "window $title: visible=1 minimized=0"
+due=$(($(date +%s) + 3))
+printf 'type %s/txtTime(0) %s\nclick %s/cmdSetAlarm\n' "$title" "$(date -d @$due +'%m/%d/%Y %-I:%M:%S %p')" "$title" >"$work/armed.in"
+wait_state 5 "$title/cmdSetAlarm: visible=1 text=Alarm Set"
+echo "close $title/" >"$work/armed.in"
+until_true 10 ended $started || fail "closing the window did not end the program"
+until_true 5 '[ "$(date +%s)" -gt $due ]'
+run c told
+state=$work/told.state
+until_true 10 'grep -q "^Tollora/txtText: visible=1 text=The alarm of .* while Tollora was not running\.$" "$state" 2>/dev/null' ||
+  fail "the alarm missed while Tollora was not running was not told"
+kill $started
 
 if [ "$(id -u)" = 0 ]; then  # another user: CI runs as root
   plant=/tmp/tollora-65534

@@ -104,6 +104,8 @@ class HeadlessBackend : public Backend {
   // program even where that folder cannot be written (tools that save into a folder of their
   // choosing never write elsewhere).
   std::u16string settingsFolder;
+  // stateFolder(): empty, the system names none.
+  std::u16string stateHome;
   // Whether the program's folder counts as the system's (an installed program).
   bool programInSystemFolder = false;
   RegionalSettings settings;
@@ -154,6 +156,7 @@ class HeadlessBackend : public Backend {
   void openUrl(const std::u16string& address) override { openedUrls.push_back(address); }
   std::u16string programFolder() override { return folder; }
   std::u16string userFolder() override { return settingsFolder; }
+  std::u16string stateFolder() override { return stateHome; }
   bool systemFolder(const std::u16string&) override { return programInSystemFolder; }
   InstanceLock tryLockInstance(const std::u16string& key) override;
   bool knockInstance(const std::u16string& key, int timeoutMs) override;

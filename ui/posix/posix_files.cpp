@@ -330,13 +330,20 @@ bool posixSystemFolder(const std::string& folder, const std::string& installBind
 
 bool posixSystemFolder(const std::u16string& folder) { return posixSystemFolder(toUtf8(folder), TOLLORA_INSTALL_BINDIR); }
 
-std::u16string posixUserFolder() {
-  // The base directory rules: a relative $XDG_CONFIG_HOME is to be ignored.
-  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
-    return fromUtf8(std::string(config) + "/tollora");
+namespace {
+
+// A folder of the base directory rules: $<variable>/tollora, a relative one ignored, else
+// <home>/<fallback>/tollora.
+std::u16string xdgFolder(const char* variable, const char* fallback) {
+  if (const char* set = std::getenv(variable); set && set[0] == '/') return fromUtf8(std::string(set) + "/tollora");
   const std::string home = posixHomeFolder();
   if (home.empty()) return {};
-  return fromUtf8((home == "/" ? "" : home) + "/.config/tollora");
+  return fromUtf8((home == "/" ? "" : home) + fallback + "/tollora");
 }
+
+}  // namespace
+
+std::u16string posixUserFolder() { return xdgFolder("XDG_CONFIG_HOME", "/.config"); }
+std::u16string posixStateFolder() { return xdgFolder("XDG_STATE_HOME", "/.local/state"); }
 
 }  // namespace ui

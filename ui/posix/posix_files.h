@@ -25,6 +25,8 @@ bool posixSystemFolder(const std::u16string& folder);
 
 // $XDG_CONFIG_HOME/tollora, or ~/.config/tollora; empty when neither can be worked out.
 std::u16string posixUserFolder();
+// $XDG_STATE_HOME/tollora, or ~/.local/state/tollora; empty when neither can be worked out.
+std::u16string posixStateFolder();
 // The user's home folder without a trailing separator, or empty when none can be worked out.
 std::string posixHomeFolder();
 

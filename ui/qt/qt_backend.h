@@ -52,6 +52,7 @@ class QtBackend : public Backend {
   void openUrl(const std::u16string& address) override;
   std::u16string programFolder() override { return folder_; }
   std::u16string userFolder() override { return posixUserFolder(); }
+  std::u16string stateFolder() override { return posixStateFolder(); }
   bool systemFolder(const std::u16string& folder) override { return posixSystemFolder(folder); }
   InstanceLock tryLockInstance(const std::u16string& key) override;
   bool knockInstance(const std::u16string& key, int timeoutMs) override;

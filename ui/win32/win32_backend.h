@@ -94,6 +94,8 @@ class Win32Backend : public Backend {
   void openUrl(const std::u16string& address) override;
   std::u16string programFolder() override;
   std::u16string userFolder() override;
+  // The same folder as userFolder: %LOCALAPPDATA% is where Windows keeps a user's own state.
+  std::u16string stateFolder() override { return userFolder(); }
   bool systemFolder(const std::u16string& folder) override;
   InstanceLock tryLockInstance(const std::u16string& key) override;
   bool knockInstance(const std::u16string& key, int timeoutMs) override;
