@@ -278,6 +278,36 @@ bool besideMain(HWND message, HWND main) {
   });
 }
 
+// Whether a label shows its whole text, found in its pixels up to the button beside it (over
+// it in Z order), if any: a gap between words for every blank (the widest gaps, alike, as the
+// blank is one glyph), and the last word clear of the edge. A text wrapped or cut shows fewer.
+std::string inkDetail;
+bool wholeText(HWND label, HWND beside) {
+  BITMAPINFOHEADER head{};
+  RECT r{}, b{};
+  const std::vector<DWORD> all = pixels(label, head);
+  if (all.empty() || !GetWindowRect(label, &r)) return false;
+  const int height = -head.biHeight;
+  int width = head.biWidth;
+  if (beside && GetWindowRect(beside, &b) && b.left < r.right && b.right > r.left) width = std::min(width, int(b.left - r.left));
+  std::vector<int> gaps;
+  int gap = -1, ink = 0;  // -1: before the first ink
+  for (int x = 0; x < width; ++x) {
+    bool inked = false;
+    for (int y = 0; y < height && !inked; ++y) inked = all[y * head.biWidth + x] != all[0];
+    if (inked && gap > 0) gaps.push_back(gap);
+    if (inked) ink = x, gap = 0;
+    else if (gap >= 0) ++gap;
+  }
+  std::sort(gaps.rbegin(), gaps.rend());
+  const std::wstring text = textOf(label);
+  const std::size_t blanks = std::count(text.begin(), text.end(), L' ');
+  inkDetail = "ink to " + std::to_string(ink) + " of " + std::to_string(width) + ", gaps";
+  for (int g : gaps) inkDetail += " " + std::to_string(g);
+  const auto words = std::count_if(gaps.begin(), gaps.end(), [&](int g) { return g >= gaps[0] - 1; });
+  return blanks > 0 && std::size_t(words) == blanks && ink < width - 1;
+}
+
 // Whether a tooltip shows, or with `balloon`, a balloon from a notification-area icon.
 bool tipShown(bool balloon) {
   for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, TOOLTIPS_CLASSW, nullptr));)
@@ -354,12 +384,18 @@ void oneCopy(const std::wstring& folder, const std::wstring& shots) {
   SetCursorPos(5, 5);  // a window manager that places windows by the pointer shows itself
   HWND message = nullptr, main = nullptr;
   const bool reported = held != INVALID_HANDLE_VALUE && program.start(folder) &&
-                        waitFor([&] { return (message = program.message()) && child(message, L"Edit", L"could not be read", true); }) &&
-                        click(message, L"OK");
+                        waitFor([&] { return (message = program.message()) && child(message, L"Edit", L"could not be read", true); });
   CloseHandle(held);
   check(reported && readFile(iniPath) == "[alarm]\r\ntime=\r\n",
         "alarm.ini held open all through the start is reported as unreadable, and left as it was");
   check((main = program.shownMain()) != nullptr, "the main window \"Tollora v1.1\" shows, from a folder named in Japanese");
+  // Reported before the main window shows, the message rests beside it all the same; with the
+  // focus in its text, Enter closes it.
+  check(besideMain(message, main) && !(GetWindowLongW(child(message, L"Edit"), GWL_STYLE) & WS_VSCROLL),
+        "the message at start rests beside the main window, no scroll bar by its short text", [&] { return at(message) + " by " + at(main); });
+  check(toFront(message) && focusOn(message, L"OK") && (press(VK_TAB), focusOn(message, nullptr)) &&
+            (press(VK_RETURN), waitFor([&] { return !program.message(); })),
+        "Enter in its text closes it");
   HWINEVENTHOOK hook =
       SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, nullptr, onAlert, program.process.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
   RECT frame{};
@@ -369,8 +405,9 @@ void oneCopy(const std::wstring& folder, const std::wstring& shots) {
   const std::wstring before = textOf(clock);
   check(waitFor([&] { return textOf(clock) != before; }, 1500) && textOf(clock) == clockText(0), "the clock label ticks with the time",
         [&] { return narrow(textOf(clock)); });
-  check(saveButton(main) && waitFor([&] { return share(child(main, L"Button", L"Set Alarm"), kOrange) > 0.3; }),
-        "with no alarm, an orange \"Set Alarm\"");
+  check(saveButton(main) && waitFor([&] { return share(child(main, L"Button", L"Set Alarm"), kOrange) > 0.3; }) && toFront(main) &&
+            waitFor([&] { return wholeText(clock, child(main, L"Button")); }),
+        "with no alarm, an orange \"Set Alarm\"; the clock's whole text in sight", [&] { return narrow(textOf(clock)) + ": " + inkDetail; });
 
   // What a screen reader and the keyboard find.
   check(reader(main).name == L"Tollora v1.1" && reader(box).name == L"Alarm time" &&
@@ -411,33 +448,35 @@ void oneCopy(const std::wstring& folder, const std::wstring& shots) {
         "a read-only alarm.ini is refused in a modeless message naming the file");
   check(besideMain(message, main), "the message rests beside the main window, clear of its buttons",
         [&] { return at(message) + " by " + at(main); });
-  const std::wstring soon = clockText(3);
+  const std::wstring soon = clockText(4);
   type(box, soon + L"\r\nM");  // as an automation tool sets a whole value
   check(waitFor([&] { return textOf(box) == soon; }), "a text of two lines set from outside keeps the first",
         [&] { return narrow(textOf(box)); });
-  check(waitFor([&] { return child(main, L"Static", L"Time's Up!"); }) && !child(main, L"Button", L"Set Alarm") && toFront(main) &&
-            waitFor([&] {
+  // It rings while the user has the keyboard in the alarm box.
+  const bool typing = toFront(main) && realClick(box) && focusOn(main, nullptr);
+  check(waitFor([&] { return child(main, L"Static", L"Time's Up!"); }) && !child(main, L"Button", L"Set Alarm") && typing &&
+            focusOn(main, L"Stop/Reset") && waitFor([&] {
               return share(child(main, L"Static", L"Time's Up!"), kRed) > 0.02 && share(child(main, L"Button", L"Stop/Reset"), kRed) > 0.3;
             }),
-        "the alarm rings while the message is open: \"Time's Up!\" and \"Stop/Reset\" in red");
+        "the alarm rings while the message is open: \"Time's Up!\", \"Stop/Reset\" in red, with the keyboard's focus");
   check(screenshot(shots + L"\\windows-fired.bmp", main), "screenshot of the fired alarm");
   waitFor([] { return alerts.size() > 1; }, 1500);
   check(alerts == Names{L"Time's Up!"}, "a reader hears \"Time's Up!\" once, as a system alert",
         [&] { return std::to_string(alerts.size()) + " alerts"; });
   trayIcon();
-  check(realClick(child(main, L"Button", L"Stop/Reset")) &&
-            waitFor([&] { return child(main, L"Button", L"Set Alarm") && !child(main, L"Button", L"Stop/Reset"); }),
-        "a real click on \"Stop/Reset\" silences it");
+  press(VK_SPACE);
+  check(waitFor([&] { return child(main, L"Button", L"Set Alarm") && !child(main, L"Button", L"Stop/Reset"); }) && textOf(box) == soon,
+        "Space silences it; the alarm text stays as it was", [&] { return narrow(textOf(box)); });
   type(box, clockText(2 * 24 * 3600));
   check(click(saveButton(main)) && forms(program.process.dwProcessId, L"Tollora").size() == 1, "a second failed save reuses the message");
   // Tab goes into the message's text and out again (a multi-line box keeps Tab otherwise),
-  // Space presses "OK".
+  // Escape closes it.
   check(
       toFront(message) && focusOn(message, L"OK") && (press(VK_TAB), focusOn(message, nullptr)) && (press(VK_TAB), focusOn(message, L"OK")),
       "Tab in the message goes from \"OK\" into its text and out again");
-  press(VK_SPACE);
+  press(VK_ESCAPE);
   check(waitFor([&] { return !program.message(); }) && readFile(iniPath) == ini(tomorrow) && !temporariesLeft(folder),
-        "Space on \"OK\" closes the message; alarm.ini is as it was, no temporary left");
+        "Escape closes the message; alarm.ini is as it was, no temporary left");
   SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_HIDDEN);
   check(waitFor([&] { return !child(main, PROGRESS_CLASSW); }) && screenshot(shots + L"\\windows-main.bmp", main),
         "screenshot of the main window");
@@ -524,8 +563,10 @@ void highDpi(const std::wstring& folder, const std::wstring& readOnly) {
   Program program;
   HWND main = program.start(readOnly.empty() ? folder : readOnly) ? program.shownMain() : nullptr, message = nullptr;
   RECT client{};
-  check(GetClientRect(main, &client) && client.right == 576 && client.bottom == 308, "at 192 dpi the window is twice the size",
-        [&] { return at(main); });
+  HWND clock = child(main, L"Static");
+  check(GetClientRect(main, &client) && client.right == 576 && client.bottom == 308 &&
+            waitFor([&] { return wholeText(clock, child(main, L"Button")); }),
+        "at 192 dpi the window is twice the size, the clock's whole text in sight", [&] { return at(main) + " " + narrow(textOf(clock)) + ": " + inkDetail; });
   type(child(main, L"Edit"), alarm);
   if (!readOnly.empty())
     check(click(saveButton(main)) && waitFor([&] { return readFile(iniPath) == ini(alarm); }) && !program.message(),
@@ -537,6 +578,32 @@ void highDpi(const std::wstring& folder, const std::wstring& readOnly) {
   check(click(message, L"OK") && program.close(), "it closes");
   dpi = 96;
   RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
+}
+
+// With no notification area (its host ended), "Minimize To Tray" minimises the window the
+// ordinary way, and the alarm brings it up by itself: in front, the focus left where the user
+// works.
+void noNotificationArea(const std::wstring& folder) {
+  Program program;
+  HWND main = program.start(folder) ? program.shownMain() : nullptr;
+  // A notification area that takes no icon, found first by the shell in place of Wine's own.
+  WNDCLASSW refusing{};
+  refusing.lpfnWndProc = [](HWND w, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
+    return msg == WM_COPYDATA ? FALSE : DefWindowProcW(w, msg, wParam, lParam);
+  };
+  refusing.lpszClassName = L"Shell_TrayWnd";
+  RegisterClassW(&refusing);
+  HWND tray = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"Shell_TrayWnd", nullptr, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+  check(main && tray && FindWindowW(L"Shell_TrayWnd", nullptr) == tray && click(main, L"Minimize To Tray") && waitFor([&] { return IsIconic(main); }) && IsWindowVisible(main),
+        "with no notification area \"Minimize To Tray\" minimises the window");
+  HWND work = CreateWindowExW(0, L"Edit", L"other work", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+  SetCursorPos(150, 100);
+  type(child(main, L"Edit"), clockText(3));
+  check(toFront(work) && waitFor([&] { return shown(main) && child(main, L"Static", L"Time's Up!"); }) && GetForegroundWindow() == work,
+        "the alarm brings it up by itself, the focus left with the user's other window");
+  DestroyWindow(work);
+  DestroyWindow(tray);
+  check(click(main, L"Stop/Reset") && program.close(), "it closes");
 }
 
 }  // namespace
@@ -552,6 +619,7 @@ int wmain(int argc, wchar_t** argv) {
   oneCopy(folder, argv[2]);
   startingAgain(folder, argv[3]);
   highDpi(folder, argc > 4 ? argv[4] : L"");
+  noNotificationArea(folder);
   std::printf("driver: %d passed, %d failed\n", passed, failed);
   return failed != 0;
 }
