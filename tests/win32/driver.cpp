@@ -580,10 +580,10 @@ void highDpi(const std::wstring& folder, const std::wstring& readOnly) {
   RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
 }
 
-// With no notification area (its host ended), "Minimize To Tray" minimises the window the
-// ordinary way, and the alarm brings it up by itself: in front, the focus left where the user
-// works.
-void noNotificationArea(const std::wstring& folder) {
+// Minimised with no notification area (its host ended), the window comes up by itself when the
+// alarm rings, and leaves the focus where the user works: neither the foreground nor the
+// program's own active window changes to it.
+void comesUpByItself(const std::wstring& folder) {
   Program program;
   HWND main = program.start(folder) ? program.shownMain() : nullptr;
   // A notification area that takes no icon, found first by the shell in place of Wine's own.
@@ -594,13 +594,17 @@ void noNotificationArea(const std::wstring& folder) {
   refusing.lpszClassName = L"Shell_TrayWnd";
   RegisterClassW(&refusing);
   HWND tray = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"Shell_TrayWnd", nullptr, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-  check(main && tray && FindWindowW(L"Shell_TrayWnd", nullptr) == tray && click(main, L"Minimize To Tray") && waitFor([&] { return IsIconic(main); }) && IsWindowVisible(main),
+  check(tray && FindWindowW(L"Shell_TrayWnd", nullptr) == tray && click(main, L"Minimize To Tray") &&
+            waitFor([&] { return IsIconic(main); }) && IsWindowVisible(main),
         "with no notification area \"Minimize To Tray\" minimises the window");
   HWND work = CreateWindowExW(0, L"Edit", L"other work", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
   SetCursorPos(150, 100);
   type(child(main, L"Edit"), clockText(3));
-  check(toFront(work) && waitFor([&] { return shown(main) && child(main, L"Static", L"Time's Up!"); }) && GetForegroundWindow() == work,
-        "the alarm brings it up by itself, the focus left with the user's other window");
+  GUITHREADINFO thread{sizeof(thread)};
+  check(toFront(work) && waitFor([&] { return shown(main) && child(main, L"Static", L"Time's Up!"); }) && GetForegroundWindow() == work &&
+            GetGUIThreadInfo(program.process.dwThreadId, &thread) && thread.hwndActive != main,
+        "the alarm brings it up by itself, the focus left with the user's other window",
+        [&] { return "the foreground: " + narrow(textOf(GetForegroundWindow())) + ", active: " + narrow(textOf(thread.hwndActive)); });
   DestroyWindow(work);
   DestroyWindow(tray);
   check(click(main, L"Stop/Reset") && program.close(), "it closes");
@@ -619,7 +623,7 @@ int wmain(int argc, wchar_t** argv) {
   oneCopy(folder, argv[2]);
   startingAgain(folder, argv[3]);
   highDpi(folder, argc > 4 ? argv[4] : L"");
-  noNotificationArea(folder);
+  comesUpByItself(folder);
   std::printf("driver: %d passed, %d failed\n", passed, failed);
   return failed != 0;
 }
