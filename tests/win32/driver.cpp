@@ -580,35 +580,6 @@ void highDpi(const std::wstring& folder, const std::wstring& readOnly) {
   RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
 }
 
-// Minimised with no notification area (its host ended): a failed save's message still shows,
-// and the alarm brings the window up by itself, restored, the focus left where the user is.
-void comesUpByItself(const std::wstring& folder) {
-  const std::wstring iniPath = folder + L"\\alarm.ini";
-  Program program;
-  HWND main = program.start(folder) ? program.shownMain() : nullptr, box = child(main, L"Edit"), message = nullptr;
-  // A notification area that takes no icon, found first by the shell in place of Wine's own.
-  WNDCLASSW refusing{};
-  refusing.lpfnWndProc = [](HWND w, UINT msg, WPARAM wParam, LPARAM lParam) -> LRESULT {
-    return msg == WM_COPYDATA ? FALSE : DefWindowProcW(w, msg, wParam, lParam);
-  };
-  refusing.lpszClassName = L"Shell_TrayWnd";
-  RegisterClassW(&refusing);
-  HWND tray = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"Shell_TrayWnd", nullptr, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-  SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_READONLY);
-  type(box, clockText(2 * 24 * 3600));
-  check(tray && FindWindowW(L"Shell_TrayWnd", nullptr) == tray && click(main, L"Minimize To Tray") && waitFor([&] { return IsIconic(main); }) &&
-            click(saveButton(main)) && waitFor([&] { return (message = program.message()) != nullptr; }),
-        "minimised with no notification area, a failed save's message shows");
-  SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-  // The user reads it as the alarm rings: the window that comes up leaves the keyboard there.
-  type(box, clockText(3));
-  check(toFront(message) && waitFor([&] { return shown(main) && child(main, L"Static", L"Time's Up!"); }) && GetForegroundWindow() == message,
-        "the alarm brings the window up by itself, the focus left in the message",
-        [&] { return "the foreground: " + narrow(textOf(GetForegroundWindow())); });
-  DestroyWindow(tray);
-  check(click(message, L"OK") && click(main, L"Stop/Reset") && program.close(), "they close");
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -622,7 +593,6 @@ int wmain(int argc, wchar_t** argv) {
   oneCopy(folder, argv[2]);
   startingAgain(folder, argv[3]);
   highDpi(folder, argc > 4 ? argv[4] : L"");
-  comesUpByItself(folder);
   std::printf("driver: %d passed, %d failed\n", passed, failed);
   return failed != 0;
 }
