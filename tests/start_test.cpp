@@ -190,13 +190,13 @@ TEST(Shutdown, ClosingTheWindowOrYesClosesEveryWindowNewestFirstAndEndsTheProgra
 }
 
 TEST(Message, OneAtATimeBesideTheMainWindowNeverUnderOrOverItNarrowerWhereItMustBe) {
-  // Screens in twips (15 a pixel at 96 dpi, 7.5 at 192), less a task bar; the main window
-  // centred on them (the frame around its client area reckoned as the placement does).
+  // Screens in twips (15 a pixel at 96 dpi, 7.5 at 192) less a task bar, the main window centred
+  // (at the bottom for "above"); frames reckoned as the placement does.
   constexpr int kFrameWidth = 240, kFrameHeight = 720;
   enum Main { Shown, NotYetShown, Minimised };
   const struct { const char* what; int width, height; Main main; const char* side; } cases[] = {
       {"1920x1080, 96 dpi", 28800, 15600, Shown, "below"},
-      {"1024x768, 96 dpi, the main window at the bottom", 15360, 10920, Shown, "above"},
+      {"1024x768, 96 dpi", 15360, 10920, Shown, "above"},
       {"800x600, 96 dpi: narrower", 12000, 8400, Shown, "right"},
       {"1024x768, 192 dpi: narrower still", 7680, 5160, Shown, "right"},
       {"at start, before the main window shows", 15360, 10920, NotYetShown, "below"},
@@ -208,8 +208,9 @@ TEST(Message, OneAtATimeBesideTheMainWindowNeverUnderOrOverItNarrowerWhereItMust
     h.backend.screen = {0, 0, c.width, c.height};
     Alarm& m = h.main();
     const int mainWidth = m.ScaleWidth() + kFrameWidth, mainHeight = m.ScaleHeight() + kFrameHeight;
+    const std::string side = c.side;
     m.setLeft((c.width - mainWidth) / 2);
-    m.setTop(c.side == std::string("above") ? c.height - mainHeight : (c.height - mainHeight) / 2);
+    m.setTop(side == "above" ? c.height - mainHeight : (c.height - mainHeight) / 2);
     if (c.main == NotYetShown) fs::create_directory(h.iniPath());  // unreadable: reported while loading
     h.backend.trayAvailable = c.main != Minimised;
     h.start();
@@ -221,16 +222,14 @@ TEST(Message, OneAtATimeBesideTheMainWindowNeverUnderOrOverItNarrowerWhereItMust
     const Message& box = *h.app.loadedInstance<Message>();
     EXPECT_EQ(h.foreground(), box.hWnd());
     EXPECT_EQ(h.backend.attentionCalls.back(), box.hWnd()) << "asked to be seen, wherever the focus is";
-    const int left = box.Left(), top = box.Top(), right = left + box.ScaleWidth() + kFrameWidth,
-              bottom = top + box.ScaleHeight() + kFrameHeight;
+    const int left = box.Left(), top = box.Top(), right = left + box.ScaleWidth() + kFrameWidth, bottom = top + box.ScaleHeight() + kFrameHeight;
     EXPECT_TRUE(left >= 0 && top >= 0 && right <= c.width && bottom <= c.height) << "on the screen";
     EXPECT_EQ(box.ScaleWidth() < 6000, box.ScaleHeight() > 2160) << "taller where narrower, else its own size";
-    const std::string side = c.side;
+    EXPECT_EQ(box.cmdOk.rect.left + box.cmdOk.rect.width + 120, box.ScaleWidth()) << "OK in its corner";
     if (side == "centred") { EXPECT_NEAR((left + right) / 2, c.width / 2, 300); }
     else if (side == "below") { EXPECT_GE(top, m.Top() + mainHeight); }
     else if (side == "above") { EXPECT_LE(bottom, m.Top()); }
     else { EXPECT_GE(left, m.Left() + mainWidth); }
-    EXPECT_EQ(box.cmdOk.rect.left + box.cmdOk.rect.width + 120, box.ScaleWidth()) << "OK in its corner";
     h.click(ui::form<Message>().cmdOk);
     EXPECT_EQ(h.message(), u"");
   }
