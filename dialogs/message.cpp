@@ -4,36 +4,54 @@
 
 namespace tollora {
 
+namespace {
+constexpr int kWidth = 6000, kHeight = 2160, kMargin = 120, kOkWidth = 1080, kOkHeight = 360;
+}
+
 Message::Message() : ui::Form(u"Tollora") {
-  setClientSize(6000, 2160);
   font = ui::Font{u"Tahoma", 8.25f, false};
 
   // A text box rather than a label: a long path wraps and scrolls, and can be copied.
   txtText.multiLine = true;
   txtText.verticalScrollBar = true;
-  txtText.rect = {120, 120, 5760, 1440};
+  txtText.locked = true;
   txtText.font = font;
   txtText.tabIndex = 1;
 
   cmdOk.setCaption(u"OK");
-  cmdOk.rect = {4800, 1680, 1080, 360};
   cmdOk.font = font;
   cmdOk.tabIndex = 0;
   cmdOk.onClick = [this] { cmdOk_Click(); };
+  // Enter and Escape close it, wherever in it the focus is.
+  defaultButton = cancelButton = &cmdOk;
+  Arrange(kWidth, kHeight);
 }
 
-void Message::Form_Load() {
-  PlaceBesideMainWindow(*this);
-  ui::app().backend().playDefaultSound();
+void Message::Arrange(int width, int height) {
+  setClientSize(width, height);
+  txtText.rect = {kMargin, kMargin, width - 2 * kMargin, height - 3 * kMargin - kOkHeight};
+  cmdOk.rect = {width - kMargin - kOkWidth, height - kMargin - kOkHeight, kOkWidth, kOkHeight};
 }
+
+void Message::Form_Load() { ui::app().backend().playDefaultSound(); }
 
 void Message::cmdOk_Click() { Unload(); }
 
 void ReportProblem(const std::u16string& text) {
   Message& message = ui::form<Message>();
+  if (!message.loaded()) {
+    // Placed, and shaped to the room beside the main window, before it shows.
+    const ui::Rect at = PlaceBesideMainWindow(message, kOkWidth + 3 * kMargin / 2);
+    message.Arrange(at.width, at.height);
+    message.setLeft(at.left);
+    message.setTop(at.top);
+  }
   message.txtText.setText(text);
   message.Show();
   ui::app().backend().setForegroundWindow(message.hWnd());
+  // Where the system keeps the focus with the user's work (or the main window is minimised
+  // with no notification area), the message still asks to be looked at.
+  ui::app().backend().requestAttention(message.hWnd());
 }
 
 }  // namespace tollora

@@ -1,6 +1,7 @@
 // The one message window: what went wrong, in the program's own words and the system's, with
-// "OK". Never modal, so the clock ticks, an alarm rings and "Stop/Reset" works while it is
-// open; one at a time, so a second report replaces the text of the open one.
+// "OK", which Enter and Escape press too. Never modal, so the clock ticks, an alarm rings and
+// "Stop/Reset" works while it is open; one at a time, so a second report replaces the text of
+// the open one. Placed beside the main window, never under or over it.
 #pragma once
 
 #include "ui/ui.h"
@@ -14,6 +15,8 @@ class Message : public ui::Form {
   ui::TextBox txtText{*this, "txtText"};
   ui::Button cmdOk{*this, "cmdOk"};
 
+  // Lays the window out at a client size (twips): the text above, "OK" at the bottom right.
+  void Arrange(int width, int height);
   void Form_Load() override;
   void cmdOk_Click();
 };

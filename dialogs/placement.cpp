@@ -12,7 +12,7 @@ namespace {
 // A window's frame (borders and title bar) around its client area, generously: the layer
 // knows client sizes only, and a guess on the small side would overlap.
 constexpr int kFrameWidth = 240, kFrameHeight = 720;
-constexpr int kGap = 120;
+constexpr int kGap = 60;
 
 ui::Rect outer(const ui::Form& f, int left, int top) {
   return {left, top, f.ScaleWidth() + kFrameWidth, f.ScaleHeight() + kFrameHeight};
@@ -37,33 +37,37 @@ void PlaceOverMainWindow(ui::Form& dialog) {
   dialog.setTop(static_cast<int>(std::lround(top)));
 }
 
-void PlaceBesideMainWindow(ui::Form& window) {
-  const Alarm* main = ui::app().loadedInstance<Alarm>();
-  const bool inSight = main && main->visible() && main->WindowState() != ui::vbMinimized;
+ui::Rect PlaceBesideMainWindow(const ui::Form& window, int narrowest) {
+  Alarm* main = ui::app().loadedInstance<Alarm>();
+  // A main window still in its start-up (a file read before it shows) will show where it
+  // stands now, unless it starts in the notification area.
+  const bool inSight = main && main->WindowState() != ui::vbMinimized && (main->visible() || !main->StartInTray);
   const ui::Rect area = ui::app().backend().workArea(inSight ? main->hWnd() : 0);
+  const int width = window.ScaleWidth(), height = window.ScaleHeight();
   const ui::Rect self = outer(window, 0, 0);
-  int left = area.left + (area.width - self.width) / 2, top = area.top + (area.height - self.height) / 2;
-  if (inSight) {
-    const ui::Rect o = outer(*main, main->Left(), main->Top());
-    const int midX = o.left + (o.width - self.width) / 2, midY = o.top + (o.height - self.height) / 2;
-    const struct {
-      int left, top;
-    } candidates[] = {{midX, o.top + o.height + kGap}, {midX, o.top - kGap - self.height},
-                      {o.left + o.width + kGap, midY}, {o.left - kGap - self.width, midY}};
-    for (const auto& c : candidates) {
-      // Slid along the screen's edge where it sticks out on the other axis.
-      const int x = std::clamp(c.left, area.left, std::max(area.left, area.left + area.width - self.width));
-      const int y = std::clamp(c.top, area.top, std::max(area.top, area.top + area.height - self.height));
-      const ui::Rect at = outer(window, x, y);
-      if (inside(at, area) && !overlap(at, o)) {
-        left = x;
-        top = y;
-        break;
-      }
-    }
+  const ui::Rect centred{area.left + (area.width - self.width) / 2, area.top + (area.height - self.height) / 2, width, height};
+  if (!inSight) return centred;
+  const ui::Rect o = outer(*main, main->Left(), main->Top());
+  // Slid along the screen's edge where it sticks out on the other axis.
+  const auto slide = [&](int at, int from, int room, int size) { return std::clamp(at, from, std::max(from, from + room - size)); };
+  const int midX = o.left + (o.width - self.width) / 2, midY = o.top + (o.height - self.height) / 2;
+  const struct {
+    int left, top;
+  } whole[] = {{midX, o.top + o.height + kGap}, {midX, o.top - kGap - self.height},
+               {o.left + o.width + kGap, midY}, {o.left - kGap - self.width, midY}};
+  for (const auto& c : whole) {
+    const int x = slide(c.left, area.left, area.width, self.width), y = slide(c.top, area.top, area.height, self.height);
+    const ui::Rect at = outer(window, x, y);
+    if (inside(at, area) && !overlap(at, o)) return {x, y, width, height};
   }
-  window.setLeft(left);
-  window.setTop(top);
+  // Narrower and taller beside it: the text it holds keeps about its room.
+  const int right = area.left + area.width - (o.left + o.width + kGap), left = o.left - kGap - area.left;
+  const int w = std::min(width, std::max(right, left) - kFrameWidth);
+  if (w < narrowest) return centred;
+  const int h = std::min(area.height - kFrameHeight, std::max(height, static_cast<int>(static_cast<long long>(height) * width / w)));
+  if (h < height) return centred;
+  const int x = right >= left ? o.left + o.width + kGap : o.left - kGap - w - kFrameWidth;
+  return {x, slide(o.top + (o.height - h - kFrameHeight) / 2, area.top, area.height, h + kFrameHeight), w, h};
 }
 
 }  // namespace tollora

@@ -8,9 +8,13 @@ namespace tollora {
 // its frame and a fifth of its height down from the top.
 void PlaceOverMainWindow(ui::Form& dialog);
 
-// Puts a window being loaded beside the main window, never over it, so that none of its
-// buttons ("Stop/Reset" above all) is covered: below, above, right or left, whichever fits on
-// the screen; centred on the screen when none does or the main window is not in sight.
-void PlaceBesideMainWindow(ui::Form& window);
+// Where a window about to load goes beside the main window, never over it, so that the main
+// window never covers it and none of the main window's buttons ("Stop/Reset" above all) is
+// covered: left and top of its frame, and the client size it takes there. Whole below, above,
+// right or left, whichever fits on the screen; where none does, narrower (down to `narrowest`)
+// and as much taller as the screen allows, on the side with more room. Centred on the screen
+// when even that does not fit or the main window is out of sight (minimised, hidden in the
+// notification area); a main window still loading counts where it will show.
+ui::Rect PlaceBesideMainWindow(const ui::Form& window, int narrowest);
 
 }  // namespace tollora

@@ -211,29 +211,47 @@ TEST(Shutdown, ClosingTheWindowOrYesClosesEveryWindowNewestFirstAndEndsTheProgra
   }
 }
 
-TEST(Message, OneAtATimeBesideTheMainWindowNeverOverIt) {
-  Harness h;
-  h.start();
-  Alarm& m = h.main();
-  const ui::Rect screen = h.backend.screen;
-  // Where the main window stands, and where the message must then go.
-  const struct { int left, top; const char* side; } cases[] = {
-      {9000, 3000, "below"}, {9000, screen.height - 3200, "above"}, {-1, -1, "centred"}};
+TEST(Message, OneAtATimeBesideTheMainWindowNeverUnderOrOverItNarrowerWhereItMustBe) {
+  // Screens in twips (15 a pixel at 96 dpi, 7.5 at 192) less a task bar, the main window centred
+  // (at the bottom for "above"); frames reckoned as the placement does.
+  constexpr int kFrameWidth = 240, kFrameHeight = 720;
+  enum Main { Shown, NotYetShown, Minimised };
+  const struct { const char* what; int width, height; Main main; const char* side; } cases[] = {
+      {"1920x1080, 96 dpi", 28800, 15600, Shown, "below"},
+      {"1024x768, 96 dpi", 15360, 10920, Shown, "above"},
+      {"800x600, 96 dpi: narrower", 12000, 8400, Shown, "right"},
+      {"1024x768, 192 dpi: narrower still", 7680, 5160, Shown, "right"},
+      {"at start, before the main window shows", 15360, 10920, NotYetShown, "below"},
+      {"minimised with no notification area", 15360, 10920, Minimised, "centred"},
+  };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.side);
-    if (c.left < 0) h.hide();
-    m.setLeft(c.left);
-    m.setTop(c.top);
+    SCOPED_TRACE(c.what);
+    Harness h;
+    h.backend.screen = {0, 0, c.width, c.height};
+    Alarm& m = h.main();
+    const int mainWidth = m.ScaleWidth() + kFrameWidth, mainHeight = m.ScaleHeight() + kFrameHeight;
+    const std::string side = c.side;
+    m.setLeft((c.width - mainWidth) / 2);
+    m.setTop(side == "above" ? c.height - mainHeight : (c.height - mainHeight) / 2);
+    if (c.main == NotYetShown) fs::create_directory(h.iniPath());  // unreadable: reported while loading
+    h.backend.trayAvailable = c.main != Minimised;
+    h.start();
+    if (c.main == Minimised) h.hide();
     ReportProblem(u"first");
     ReportProblem(u"second");
     ASSERT_EQ(h.message(), u"second") << "a second report takes the place of the first";
     EXPECT_EQ(h.app.formsCount(), 2);
     const Message& box = *h.app.loadedInstance<Message>();
     EXPECT_EQ(h.foreground(), box.hWnd());
-    const int top = box.Top(), bottom = top + box.ScaleHeight();
-    if (c.left < 0) { EXPECT_NEAR(box.Left() + box.ScaleWidth() / 2, screen.width / 2, 300); }
-    else if (c.side == std::string("below")) { EXPECT_GE(top, m.Top() + m.ScaleHeight()); }
-    else { EXPECT_LE(bottom, m.Top()); }
+    EXPECT_EQ(h.backend.attentionCalls.back(), box.hWnd()) << "asked to be seen, wherever the focus is";
+    const int left = box.Left(), top = box.Top(), right = left + box.ScaleWidth() + kFrameWidth, bottom = top + box.ScaleHeight() + kFrameHeight;
+    EXPECT_TRUE(left >= 0 && top >= 0 && right <= c.width && bottom <= c.height) << "on the screen";
+    EXPECT_EQ(box.ScaleWidth() < 6000, box.ScaleHeight() > 2160) << "taller where narrower, else its own size";
+    EXPECT_EQ(box.cmdOk.rect.left + box.cmdOk.rect.width + 120, box.ScaleWidth()) << "OK in its corner";
+    if (side == "centred") { EXPECT_NEAR((left + right) / 2, c.width / 2, 300); }
+    else if (side == "below") { EXPECT_GE(top, m.Top() + mainHeight); }
+    else if (side == "above") { EXPECT_LE(bottom, m.Top()); }
+    else { EXPECT_GE(left, m.Left() + mainWidth); }
     h.click(ui::form<Message>().cmdOk);
     EXPECT_EQ(h.message(), u"");
   }

@@ -123,7 +123,8 @@ class Control {
   Kind kind() const { return kind_; }
   const std::string& name() const { return name_; }
 
-  // Design-time layout, set in the form's constructor and not changed afterwards.
+  // Design-time layout, set before the form loads (in its constructor, or by a window that
+  // fits itself to the screen before it shows) and not changed afterwards.
   Rect rect;
   Font font;
   int tabIndex = -1;  // -1: takes no focus (labels, timers)
@@ -196,7 +197,8 @@ class TextBox : public Control {
   void setBackColor(Color c);
 
   bool multiLine = false;
-  bool verticalScrollBar = false;
+  bool verticalScrollBar = false;  // shown while the text is longer than the box
+  bool locked = false;             // read and copied, not edited: keys go to the window
 
   // Raised after every change of the text, the user's or the program's own.
   std::function<void()> onChange;
@@ -369,6 +371,10 @@ class Form {
   Color backColor = SysButtonFace;
   Font font;
   bool showInTaskbar = true;
+  // Enter presses the default button, wherever the focus is but on another button (which it
+  // presses instead); Escape presses the cancel button. None: the keys mean nothing to the window.
+  Button* defaultButton = nullptr;
+  Button* cancelButton = nullptr;
 
   // Outer frame position on the screen, twips.
   int Left() const { return left_; }
@@ -378,7 +384,7 @@ class Form {
   // Client size in twips, the forms' only scale.
   int ScaleWidth() const { return scaleWidth_; }
   int ScaleHeight() const { return scaleHeight_; }
-  void setClientSize(int widthTwips, int heightTwips);  // design time
+  void setClientSize(int widthTwips, int heightTwips);  // design time, before loading
   int WindowState() const { return windowState_; }
   void setWindowState(int state);  // raises Form_Resize when it changes
 

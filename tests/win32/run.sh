@@ -38,16 +38,17 @@ exe=$build/tollora.exe
 imports=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print tolower($3)}' | sort | tr '\n' ' ')
 foreign=$(tr ' ' '\n' <<<"$imports" | grep -vxE '(kernel32|advapi32|user32|gdi32|comctl32|uxtheme|winmm|ole32|shell32|msvcrt)\.dll|')
 check "tollora.exe imports only Windows' own DLLs ($imports)" test -z "$foreign"
-check "the zip holds tollora.exe, beep.wav, readme.txt" \
-  test "$(unzip -Z1 "$build/tollora-1.1.0-windows-x64.zip" 2>/dev/null | sort | tr '\n' ' ')" = "beep.wav readme.txt tollora.exe "
+zip=$build/tollora-1.1.0-windows-x64.zip
+check "the zip holds tollora.exe, beep.wav, readme.txt, the readme in Windows line ends" \
+  test "$(unzip -Z1 "$zip" 2>/dev/null | sort | tr '\n' ' ')$(unzip -p "$zip" readme.txt | grep -cv $'\r$')" = "beep.wav readme.txt tollora.exe 0"
 check "the driver builds" x86_64-w64-mingw32-g++ -std=c++20 -Os -s -municode -static -Wall -Wextra -Wno-missing-field-initializers -o "$work/driver.exe" \
   tests/win32/driver.cpp -loleacc -loleaut32 -lole32 -luuid -lgdi32 2>"$work/driver.log" || { cat "$work/driver.log"; finish; }
 
 # --- display, window manager, prefix ----------------------------------------------------------
-# Room for a failed save's message beside the main window at 192 dpi too.
+# A small screen: at 192 dpi a failed save's message beside the main window must be narrower.
 for n in 91 92 93 94 95 96 97 98 99; do
   [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-  Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -118,6 +119,13 @@ class FormWindow : public QWidget {
       else if (minimisedUnseen_) return;
     }
     if (form_) form_->nativeStateChanged(isMinimized() ? vbMinimized : vbNormal);
+  }
+  // Enter and Escape that no control took: the form's default and cancel buttons.
+  void keyPressEvent(QKeyEvent* e) override {
+    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    Button* button = !form_ ? nullptr : enter ? form_->defaultButton : e->key() == Qt::Key_Escape ? form_->cancelButton : nullptr;
+    if (button && button->visible() && button->enabled()) return button->raiseClick();  // may unload the form
+    QWidget::keyPressEvent(e);
   }
   void closeEvent(QCloseEvent* e) override {
     // The program decides: it unloads the form, and the peer then takes the window away.
@@ -403,7 +411,11 @@ class TextEditPeer : public WidgetPeer {
  public:
   TextEditPeer(TextBox& box, QWidget* parent, QtBackend& backend)
       : WidgetPeer(box, new QPlainTextEdit(parent), backend), box_(box), edit_(static_cast<QPlainTextEdit*>(widget_)) {
-    edit_->setVerticalScrollBarPolicy(box.verticalScrollBar ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    edit_->setVerticalScrollBarPolicy(box.verticalScrollBar ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    if (box.locked) {
+      edit_->setReadOnly(true);
+      edit_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    }
     edit_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Tab goes on to the next control, as in a Windows dialog, instead of trapping the
     // keyboard in the box.
@@ -435,7 +447,8 @@ class ButtonPeer : public WidgetPeer {
  public:
   ButtonPeer(Button& button, QWidget* parent, QtBackend& backend)
       : WidgetPeer(button, new QPushButton(parent), backend), button_(button), push_(static_cast<QPushButton*>(widget_)) {
-    push_->setAutoDefault(false);
+    // Enter presses the button that has the focus, as Space does.
+    push_->setAutoDefault(true);
     // raiseClick may unload the form and so destroy this peer; the widget itself lives on
     // until the event is over (deleteLater), and nothing here is touched afterwards.
     QObject::connect(push_, &QPushButton::clicked, [this] { button_.raiseClick(); });

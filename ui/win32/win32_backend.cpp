@@ -226,7 +226,8 @@ std::int64_t Win32Backend::utcMs() {
 
 std::int64_t Win32Backend::utcOffsetMs(std::int64_t utcMs) {
   // The zone's rules for that instant's year (they change from year to year), not the bias in
-  // force today as FileTimeToLocalFileTime would take. (Wine 8 lacks the ...Ex conversion.)
+  // force today as FileTimeToLocalFileTime would take. (Not every system has the ...Ex
+  // conversion.)
   const auto ticks = static_cast<ULONGLONG>(utcMs + kUnixEpochMs) * 10000;
   const FILETIME utcFile{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
   TIME_ZONE_INFORMATION zone;
@@ -318,7 +319,9 @@ void Win32Backend::playDefaultSound() {
   PlaySoundW(wide(programFolder()), nullptr, SND_ASYNC | SND_FILENAME);
 }
 
-bool Win32Backend::trayShow(const TrayIcon& icon) {
+namespace {
+// The icon's one record, for adding it as for removing it.
+NOTIFYICONDATAW iconRecord(const TrayIcon& icon) {
   NOTIFYICONDATAW n{};
   n.cbSize = sizeof(n);
   n.hWnd = reinterpret_cast<HWND>(icon.hWnd);
@@ -328,16 +331,18 @@ bool Win32Backend::trayShow(const TrayIcon& icon) {
   n.hIcon = reinterpret_cast<HICON>(icon.hIcon);
   const std::size_t tip = std::min(icon.tip.size(), std::size(n.szTip) - 1);
   for (std::size_t i = 0; i < tip; ++i) n.szTip[i] = static_cast<wchar_t>(icon.tip[i]);
-  tray_ = n;
+  return n;
+}
+}  // namespace
+
+bool Win32Backend::trayShow(const TrayIcon& icon) {
+  tray_ = iconRecord(icon);
   // Already there (asked again, or put back after Explorer restarted): NIM_ADD fails then.
-  return Shell_NotifyIconW(NIM_ADD, &n) || Shell_NotifyIconW(NIM_MODIFY, &n);
+  return Shell_NotifyIconW(NIM_ADD, &*tray_) || Shell_NotifyIconW(NIM_MODIFY, &*tray_);
 }
 
 void Win32Backend::trayHide(const TrayIcon& icon) {
-  NOTIFYICONDATAW n{};
-  n.cbSize = sizeof(n);
-  n.hWnd = reinterpret_cast<HWND>(icon.hWnd);
-  n.uID = static_cast<UINT>(icon.uID);
+  NOTIFYICONDATAW n = iconRecord(icon);
   Shell_NotifyIconW(NIM_DELETE, &n);
   tray_.reset();
 }

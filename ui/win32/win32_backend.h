@@ -20,14 +20,14 @@ namespace ui {
 // window must never look like a tray click.
 constexpr UINT kTrayCallbackMessage = WM_APP + 1;
 
-// Wine quirk: winex11 maps a window with its position only as "program-specified"
-// (PPosition), and an X window manager may place it elsewhere; evilwm puts every new or
-// re-shown window by the pointer. Wine then reports the manager's move like the user's. So a
-// move reported after a window appears is taken back until its kPlacementTimer fires: the
-// window posts itself kPlaceMessage and goes where the program put it, which the manager
-// honours once the window is mapped. A timer, not a clock, ends it: it comes only once the
-// program is idle, after the X events that Wine handles first, however busy the program was
-// right after showing the window.
+// Where the windows are X windows (the program run on a Linux desktop), a window's position
+// is only the program's wish (PPosition), and X window managers may place a new or re-shown
+// window elsewhere, some by the pointer; that move is reported like the user's. So a move
+// reported after a window appears is taken back until its kPlacementTimer fires: the window
+// posts itself kPlaceMessage and goes where the program put it, which the manager honours
+// once the window is mapped. A timer, not a clock, ends it: it comes only once the program is
+// idle, after the window system's own events, however busy the program was right after
+// showing the window.
 constexpr UINT kPlaceMessage = WM_APP + 2;
 constexpr UINT_PTR kPlacementTimer = 0x7100;  // clear of the forms' timer ids, 1 to the controls' count
 constexpr UINT kPlacementMs = 1500;

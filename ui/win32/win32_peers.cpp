@@ -68,6 +68,12 @@ class FormWindow : public FormPeer {
   int twips(int px) const { return MulDiv(px, 1440, static_cast<int>(dpi_)); }
   // Gives a control its tooltip, or a new text for the one it has.
   void setToolTip(HWND control, const std::u16string& text);
+  // The keyboard focus to `control` now if the window is active, else when it next is: the
+  // window itself is never activated for it.
+  void focus(HWND control) {
+    if (GetActiveWindow() == hwnd_) SetFocus(control);
+    else lastFocus_ = control;
+  }
   // Repaints the form's background (and the controls on it) under a transparent control.
   void repaintUnder(const RECT& area) { RedrawWindow(hwnd_, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN); }
 
@@ -85,6 +91,11 @@ class FormWindow : public FormPeer {
   }
   void paintBackground(HDC dc);
   void timeChanged();
+  // Shows the window in front without activating it.
+  void showInFront() { SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW); }
+  // The id Enter presses (DM_GETDEFID): the focused button, else the form's default button.
+  int defaultId() const;
+  void press(Button* button);
   void forEachChild(void (ChildPeer::*what)());
 
   Win32Backend& backend_;
@@ -95,6 +106,7 @@ class FormWindow : public FormPeer {
   HWND lastFocus_ = nullptr;
   UINT dpi_;
   bool ready_ = false;  // ignore the moves and sizes of creation: they are not the user's
+  bool shownBefore_ = false;
   // Whether a move is the window manager's placement, not the user's (kPlaceMessage).
   bool placing_ = false;
 };
@@ -140,6 +152,8 @@ void ChildPeer::changed(Prop what) {
   } else if (what == Prop::ToolTip) {
     form_.setToolTip(hwnd_, control_.toolTip);
     describe(hwnd_, control_.toolTip);
+  } else if (what == Prop::Focus) {
+    form_.focus(hwnd_);
   }
 }
 
@@ -152,7 +166,9 @@ class LabelPeer : public ChildPeer {
 
   void layout() override {
     ChildPeer::layout();
+    scale_ = 1.0f;
     if (label_.autoSize) fit();
+    else fitFont();
   }
 
   HBRUSH color(HDC dc) override {
@@ -171,6 +187,7 @@ class LabelPeer : public ChildPeer {
         const RECT before = area();
         SetWindowTextW(hwnd_, wide(label_.caption()));
         if (label_.autoSize) fit();
+        else fitFont();
         // A transparent label draws no background, so the old text stays until the form
         // paints its picture under it again.
         if (label_.transparent) {
@@ -217,7 +234,34 @@ class LabelPeer : public ChildPeer {
     SetWindowPos(hwnd_, nullptr, left, design.top, width, text.bottom - text.top, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
+  // A label of fixed size shows its whole caption in whatever font the system gives for the
+  // one asked (another face where it is missing, other proportions at a high dpi): where the
+  // caption would not fit, as the control wraps and clips it, the font is made smaller until
+  // it does. It stays smaller, so that a clock's font does not change with every second.
+  void fitFont() {
+    const RECT design = designRect();
+    const int width = design.right - design.left, height = design.bottom - design.top;
+    const std::u16string& caption = label_.caption();
+    HDC dc = GetDC(hwnd_);
+    const float before = scale_;
+    for (;; scale_ -= 0.05f) {
+      Font font = label_.font;
+      font.points *= scale_;
+      HGDIOBJ old = SelectObject(dc, form_.backend().font(font, form_.dpi()));
+      RECT text{0, 0, width, 0};
+      DrawTextW(dc, wide(caption), static_cast<int>(caption.size()), &text, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+      SelectObject(dc, old);
+      if ((text.right <= width && text.bottom <= height) || scale_ < 0.55f) break;
+    }
+    ReleaseDC(hwnd_, dc);
+    if (scale_ == before) return;
+    Font font = label_.font;
+    font.points *= scale_;
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_.backend().font(font, form_.dpi())), TRUE);
+  }
+
   Label& label_;
+  float scale_ = 1.0f;  // of the label's font, for a caption that would not fit otherwise
 };
 
 class TextBoxPeer : public ChildPeer {
@@ -225,6 +269,12 @@ class TextBoxPeer : public ChildPeer {
   TextBoxPeer(FormWindow& form, TextBox& box, int id)
       : ChildPeer(form, box, L"EDIT", styleFor(box), WS_EX_CLIENTEDGE, box.text(), id), box_(box) {
     if (!box.multiLine) SetWindowSubclass(hwnd_, keepFirstLine, 0, 0);
+    if (box.locked) SetWindowSubclass(hwnd_, leaveKeysToWindow, 0, 0);
+  }
+
+  void layout() override {
+    ChildPeer::layout();
+    fitScrollBar();
   }
 
   void command(WORD code) override {
@@ -258,6 +308,7 @@ class TextBoxPeer : public ChildPeer {
         settingText_ = true;
         SetWindowTextW(hwnd_, wide(box_.text()));
         settingText_ = false;
+        fitScrollBar();
         break;
       case Prop::ForeColor:
       case Prop::BackColor:
@@ -288,9 +339,36 @@ class TextBoxPeer : public ChildPeer {
     return DefSubclassProc(w, msg, wParam, lParam);
   }
 
+  // A locked multi-line box would keep Enter, Escape and Tab for itself: they go to the
+  // window instead (its default and cancel buttons, the next control).
+  static LRESULT CALLBACK leaveKeysToWindow(HWND w, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (msg == WM_GETDLGCODE) return DefSubclassProc(w, msg, wParam, lParam) & ~(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE | DLGC_WANTTAB);
+    if (msg == WM_NCDESTROY) RemoveWindowSubclass(w, leaveKeysToWindow, 0);
+    return DefSubclassProc(w, msg, wParam, lParam);
+  }
+
+  // The scroll bar shows only for a text longer than the box: an edit control keeps it
+  // there, greyed, for one that fits. Measured without it, at the box's whole width.
+  void fitScrollBar() {
+    if (!box_.verticalScrollBar) return;
+    ShowScrollBar(hwnd_, SB_VERT, FALSE);
+    RECT room{};
+    SendMessageW(hwnd_, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&room));
+    HDC dc = GetDC(hwnd_);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    const auto lines = SendMessageW(hwnd_, EM_GETLINECOUNT, 0, 0);
+    if (lines * metrics.tmHeight > room.bottom - room.top) ShowScrollBar(hwnd_, SB_VERT, TRUE);
+  }
+
   static DWORD styleFor(const TextBox& box) {
-    if (!box.multiLine && !box.verticalScrollBar) return WS_TABSTOP | ES_AUTOHSCROLL;
-    return WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | (box.verticalScrollBar ? WS_VSCROLL : 0);
+    const DWORD locked = box.locked ? ES_READONLY : 0;
+    if (!box.multiLine && !box.verticalScrollBar) return WS_TABSTOP | ES_AUTOHSCROLL | locked;
+    return WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | (box.locked ? 0 : ES_WANTRETURN) | (box.verticalScrollBar ? WS_VSCROLL : 0) |
+           locked;
   }
 
   TextBox& box_;
@@ -300,8 +378,11 @@ class TextBoxPeer : public ChildPeer {
 class ButtonPeer : public ChildPeer {
  public:
   ButtonPeer(FormWindow& form, Button& button, int id)
-      : ChildPeer(form, button, L"BUTTON", WS_TABSTOP | (button.graphical ? BS_OWNERDRAW : BS_PUSHBUTTON), 0,
-                  button.caption(), id),
+      : ChildPeer(form, button, L"BUTTON",
+                  WS_TABSTOP | (button.graphical                         ? BS_OWNERDRAW
+                                : button.form().defaultButton == &button ? BS_DEFPUSHBUTTON
+                                                                         : BS_PUSHBUTTON),
+                  0, button.caption(), id),
         button_(button) {}
 
   // The click may unload the form: nothing of this peer is touched afterwards.
@@ -348,8 +429,8 @@ class ProgressPeer : public ChildPeer {
  public:
   ProgressPeer(FormWindow& form, ProgressBar& bar, int id)
       : ChildPeer(form, bar, PROGRESS_CLASSW, PBS_SMOOTH, 0, {}, id), bar_(bar) {
-    // A themed bar ignores its colours. An empty theme name fails under Wine; a blank works
-    // on both.
+    // A themed bar ignores its colours. An empty theme name is not honoured everywhere; a
+    // blank is.
     SetWindowTheme(hwnd_, L" ", L" ");
     SendMessageW(hwnd_, PBM_SETRANGE32, static_cast<WPARAM>(std::lround(bar.min)), std::lround(bar.max));
     changed(Prop::BarColors);
@@ -387,7 +468,7 @@ class Countdown : public TimerPeer {
   void start(std::int64_t ms) override {
     running_ = true;
     // A waitable timer set again needs no cancelling first: each call into the system counts
-    // (under Wine every one is a round trip to wineserver).
+    // (where the system is a server process, every one is a round trip to it).
     if (!precise_) precise_ = form_.backend().createPreciseTimer([this] { ranOut(); });
     if (precise_) {
       LARGE_INTEGER due;
@@ -467,8 +548,8 @@ RECT FormWindow::frameRect(bool center) const {
 void FormWindow::applyGeometry(bool center) {
   const RECT frame = frameRect(center);
   if (center) form_.nativeMoved(twips(frame.left), twips(frame.top));
-  // Already there: no call. Under Wine every SetWindowPos reaches the X window manager as a
-  // configure request, which some (evilwm) answer by raising the window over the others.
+  // Already there: no call. Where the windows are X windows every SetWindowPos reaches the
+  // window manager as a configure request, which some answer by raising the window.
   RECT now{};
   if (IsWindowVisible(hwnd_) && !IsIconic(hwnd_) && GetWindowRect(hwnd_, &now) && EqualRect(&now, &frame)) return;
   SetWindowPos(hwnd_, nullptr, frame.left, frame.top, frame.right - frame.left, frame.bottom - frame.top,
@@ -500,13 +581,29 @@ void FormWindow::forEachChild(void (ChildPeer::*what)()) {
 void FormWindow::changed(Prop what) {
   switch (what) {
     case Prop::Shown:
-      if (form_.visible()) expectPlacement();
-      ShowWindow(hwnd_, form_.visible() ? SW_SHOW : SW_HIDE);
+      // A new window opens active, as the user's start or click opened it. Shown again (from
+      // the notification area, or coming up by itself when the alarm rings) it comes in front
+      // but leaves the focus where the user works; the program asks for the foreground
+      // (setForegroundWindow) where the user asked for the window.
+      if (!form_.visible()) {
+        ShowWindow(hwnd_, SW_HIDE);
+        break;
+      }
+      expectPlacement();
+      if (shownBefore_) showInFront();
+      else ShowWindow(hwnd_, SW_SHOW);
+      shownBefore_ = true;
       break;
     case Prop::State:
-      // Restoring a form hidden in the notification area shows it.
-      if (form_.WindowState() == vbNormal) expectPlacement();
-      ShowWindow(hwnd_, form_.WindowState() == vbMinimized ? SW_MINIMIZE : form_.WindowState() == kMaximized ? SW_MAXIMIZE : SW_RESTORE);
+      if (form_.WindowState() == vbNormal) {
+        // Restoring a form minimised or hidden in the notification area shows it, likewise
+        // without taking the focus.
+        expectPlacement();
+        ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+        if (IsWindowVisible(hwnd_)) showInFront();
+      } else {
+        ShowWindow(hwnd_, form_.WindowState() == vbMinimized ? SW_MINIMIZE : SW_MAXIMIZE);
+      }
       break;
     case Prop::Geometry:
       applyGeometry(false);
@@ -517,6 +614,22 @@ void FormWindow::changed(Prop what) {
     default:
       break;
   }
+}
+
+int FormWindow::defaultId() const {
+  HWND focus = GetFocus();
+  if (focus && IsChild(hwnd_, focus))
+    if (auto* child = peerOf<ChildPeer>(focus); child && child->control().kind() == Kind::Button) return GetDlgCtrlID(focus);
+  Button* button = form_.defaultButton;
+  if (!button || !button->peer() || !button->visible() || !button->enabled()) return 0;
+  for (HWND w = GetWindow(hwnd_, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
+    if (peerOf<ChildPeer>(w) == button->peer()) return GetDlgCtrlID(w);
+  return 0;
+}
+
+void FormWindow::press(Button* button) {
+  // May unload the form: nothing of this peer is touched afterwards.
+  if (button && button->peer() && button->visible() && button->enabled()) button->raiseClick();
 }
 
 void FormWindow::paintBackground(HDC dc) {
@@ -555,7 +668,15 @@ LRESULT FormWindow::message(UINT msg, WPARAM wParam, LPARAM lParam) {
   // Every call into the form below may unload it and destroy this peer: return right after.
   switch (msg) {
     case WM_COMMAND:
+      // Enter and Escape (IsDialogMessage): the form's default and cancel buttons.
+      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+        press(LOWORD(wParam) == IDOK ? form_.defaultButton : form_.cancelButton);
+        return 0;
+      }
       if (auto* child = lParam ? peerOf<ChildPeer>(reinterpret_cast<HWND>(lParam)) : nullptr) child->command(HIWORD(wParam));
+      return 0;
+    case DM_GETDEFID:
+      if (const int id = defaultId()) return MAKELRESULT(id, DC_HASDEFID);
       return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
@@ -663,6 +784,11 @@ LRESULT FormWindow::message(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMECHANGE:
       timeChanged();
       return 0;
+    case WM_SETTINGCHANGE:
+      // Not a system parameter (wParam 0): the regional settings ("intl"), the time zone, the
+      // environment. A zone's change may come without WM_TIMECHANGE; the alarm aims again.
+      if (wParam == 0) timeChanged();
+      break;
     case WM_POWERBROADCAST:
       if (wParam == PBT_APMRESUMEAUTOMATIC) timeChanged();
       return TRUE;
