@@ -125,6 +125,42 @@ TEST_F(QtProgram, TheClockTicksShownHoldsHiddenAndTheAimedAlarmRingsAtItsSecond)
   EXPECT_LT(shown[1].second, due + 100);
 }
 
+TEST_F(QtProgram, TheRingPutsTheKeysOnStopResetAtOnceOrWhenItsWindowIsNextActivated) {
+  QWidget* w = window(main());
+  QLineEdit* box = widget<QLineEdit>(main(), "txtTime(0)");
+  QPushButton* reset = widget<QPushButton>(main(), "cmdReset");
+  QWidget other;
+  for (bool active : {true, false}) {
+    QWidget* working = active ? w : &other;  // where the user types when it rings
+    working->show();
+    working->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(working));
+    box->setFocus();
+    const std::u16string alarm = active ? u"12/24/2030 7:30:00 AM" : u"12/24/2030 7:31:00 AM";  // each rings once
+    main().txtTime(0).setText(alarm);
+    main().Fire();
+    EXPECT_EQ(QApplication::activeWindow(), working) << "the ring takes no window's focus";
+    EXPECT_EQ(w->focusWidget(), reset);
+    if (!active) {
+      w->activateWindow();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    }
+    // Space stops the ring and types nothing into the alarm.
+    QTest::keyClick(w->windowHandle(), Qt::Key_Space);
+    EXPECT_FALSE(main().TimerNotify.enabled()) << active;
+    EXPECT_EQ(main().txtTime(0).text(), alarm);
+  }
+}
+
+TEST_F(QtProgram, TheClockShowsItsWholeTextInAWiderFallbackFont) {
+  QLabel* label = widget<QLabel>(main(), "lblTime");
+  const QRect design = label->geometry();
+  label->setFont(QFont(QStringLiteral("DejaVu Sans"), 14, QFont::Bold));  // far wider than the family named
+  main().lblTime.setCaption(u"12/28/2026 12:58:58 PM");
+  EXPECT_LE(label->sizeHint().width(), label->width());
+  EXPECT_EQ(label->geometry(), design);
+}
+
 TEST_F(QtProgram, GraphicalButtonTakesItsColourAfterAChange) {
   QPushButton* button = widget<QPushButton>(main(), "cmdSetAlarm");
   main().cmdSetAlarm.setBackColor(tollora::ColorAlarmRed);  // COLORREF 0x002323E6: red, not blue
@@ -211,8 +247,30 @@ TEST_F(QtProgram, AboutOpensTheAddressWithoutAShellAndItsCloseButtonUnloadsIt) {
 struct Probe : ui::Form {
   Probe() : ui::Form(u"Probe") { setClientSize(1500, 1500); }
   void Form_TrayMessage(ui::TrayClick click) override { clicks.push_back(click); }
+  void Form_TimeChanged() override { ++timeChanges; }
   std::vector<ui::TrayClick> clicks;
+  int timeChanges = 0;
 };
+
+// As timedatectl does (a new link renamed into place) and as `ln -sf` does, again and again.
+TEST(QtZone, EachNewZoneFileIsHeardAsAClockChange) {
+  ui::qt::QtBackend backend{u"/nonexistent"};
+  ui::App app{backend};
+  Probe& probe = ui::form<Probe>();
+  probe.Show();
+  const auto folder = freshFolder();
+  const auto zone = folder / "localtime";
+  backend.watchZone(zone.string());
+  for (int n = 1; n <= 3; ++n) {
+    std::filesystem::create_symlink(n == 2 ? "/usr/share/zoneinfo/Etc/GMT-1" : "/usr/share/zoneinfo/Etc/UTC", folder / ".#new");
+    if (n == 3) std::filesystem::remove(zone);
+    std::filesystem::rename(folder / ".#new", zone);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return probe.timeChanges == n; }, 1000)) << n;
+  }
+  probe.Unload();
+  settle();
+  std::filesystem::remove_all(folder);
+}
 
 TEST(QtTray, ActivationsReachTheIconsWindowAsTheProgramsClicks) {
   ui::qt::QtBackend backend{u"/nonexistent"};
