@@ -47,6 +47,7 @@ second_start() {
 first_copy first
 second_start again
 run b other
+other=$started
 state=$work/other.state
 wait_state 10 "window $title: visible=1 minimized=0"
 kill -0 $first || fail "the first copy ended"
@@ -74,6 +75,16 @@ for n in fifth sixth; do
 done
 kill -CONT $first
 cmp -s "$work/a/alarm.ini" "$work/before.ini" || fail "a refused start touched alarm.ini"
+
+# Asked to end (kill, a session or terminal that ends), a copy ends as when its window is
+# closed: status 0, its socket gone.
+kill -TERM $first
+kill -HUP $other
+for copy in $first $other; do
+  until_true 10 ended $copy || fail "a signal did not end the program"
+  wait $copy || fail "the program ended by a signal with status $?"
+done
+[ -z "$(ls "$work/run/"*.socket 2>/dev/null)" ] || fail "a socket stayed behind: $(ls "$work/run")"
 
 # twice STATE COMMAND...: a copy, then the same start again, which must reach it and end at once.
 twice() {
@@ -106,4 +117,19 @@ if [ "$(id -u)" = 0 ]; then  # another user: CI runs as root
   [ -z "$(ls -A $plant)" ] || fail "something was written into the planted $plant"
   [ -n "$(ls "$work/nobody/.cache/tollora/"*.lock)" ] || fail "no lock in the user's cache folder"
 fi
+
+# The command line is answered before anything needs a display: --help and --version on
+# standard output, an unknown word with the usage on standard error and status 2; with no
+# display to reach, one line and status 1.
+b=$work/b/tollora
+# "status lines-on-stdout lines-on-stderr" of a run; what it printed in $work/said.
+said() { code=0; "$@" >"$work/said" 2>"$work/said.err" || code=$?; echo "$code $(wc -l <"$work/said") $(wc -l <"$work/said.err")"; cat "$work/said.err" >>"$work/said"; }
+[ "$(said "$b" --version)" = "0 1 0" ] && grep -qx "Tollora 1.1.0" "$work/said" || fail "--version: $(cat "$work/said")"
+[ "$(said "$b" --help)" = "0 6 0" ] && grep -qx "Usage: tollora \[--tray\]" "$work/said" || fail "--help: $(cat "$work/said")"
+[ "$(said "$b" --tray --bogus)" = "2 0 7" ] && grep -qx "tollora: unknown option '--bogus'" "$work/said" ||
+  fail "--bogus: $(cat "$work/said")"
+for display in "" :987; do
+  [ "$(said env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=$display "$b")" = "1 0 1" ] ||
+    fail "no display ($display): $(cat "$work/said")"
+done
 echo "PASS"
