@@ -125,30 +125,19 @@ TEST_F(QtProgram, TheClockTicksShownHoldsHiddenAndTheAimedAlarmRingsAtItsSecond)
   EXPECT_LT(shown[1].second, due + 100);
 }
 
+// Space on the focused Stop/Reset after a real ring is in the X end-to-end test.
 TEST_F(QtProgram, TheRingPutsTheKeysOnStopResetAtOnceOrWhenItsWindowIsNextActivated) {
   QWidget* w = window(main());
-  QLineEdit* box = widget<QLineEdit>(main(), "txtTime(0)");
-  QPushButton* reset = widget<QPushButton>(main(), "cmdReset");
   QWidget other;
-  for (bool active : {true, false}) {
-    QWidget* working = active ? w : &other;  // where the user types when it rings
+  for (QWidget* working : {w, &other}) {  // where the user types when it rings
     working->show();
     working->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(working));
-    box->setFocus();
-    const std::u16string alarm = active ? u"12/24/2030 7:30:00 AM" : u"12/24/2030 7:31:00 AM";  // each rings once
-    main().txtTime(0).setText(alarm);
+    widget<QLineEdit>(main(), "txtTime(0)")->setFocus();
+    main().txtTime(0).setText(working == w ? u"12/24/2030 7:30:00 AM" : u"12/24/2030 7:31:00 AM");  // each rings once
     main().Fire();
     EXPECT_EQ(QApplication::activeWindow(), working) << "the ring takes no window's focus";
-    EXPECT_EQ(w->focusWidget(), reset);
-    if (!active) {
-      w->activateWindow();
-      ASSERT_TRUE(QTest::qWaitForWindowActive(w));
-    }
-    // Space stops the ring and types nothing into the alarm.
-    QTest::keyClick(w->windowHandle(), Qt::Key_Space);
-    EXPECT_FALSE(main().TimerNotify.enabled()) << active;
-    EXPECT_EQ(main().txtTime(0).text(), alarm);
+    EXPECT_EQ(w->focusWidget(), widget<QPushButton>(main(), "cmdReset"));
   }
 }
 
@@ -307,13 +296,6 @@ TEST(QtSound, TheBeepIsFoundBesideTheProgramOrWhereAPackageKeepsIt) {
   for (const auto& file : {bin / "beep.wav", bin / "other.wav"})
     EXPECT_NE(player.play(file.string()), ui::qt::SoundPlayer::Played::File) << file;
   std::filesystem::remove_all(root);
-}
-
-TEST(QtLook, SystemColoursFollowThePalette) {
-  const QPalette p = QApplication::palette();
-  EXPECT_EQ(ui::qt::toQColor(ui::SysWindow, p), p.color(QPalette::Base));
-  EXPECT_EQ(ui::qt::toQColor(ui::SysButtonFace, p), p.color(QPalette::Button));
-  EXPECT_EQ(ui::qt::toQColor(0x00FF8000, p), QColor(0x00, 0x80, 0xFF));
 }
 
 }  // namespace

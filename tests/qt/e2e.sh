@@ -44,6 +44,7 @@ until_true 5 '[ -n "$(message)" ]' || fail "no message from the tray icon"
 click_in "$(message)" 40 20
 wait_state 5 "window $title: visible=1 minimized=0"
 # The keys are on Stop/Reset: Space stops the ring and leaves the alarm's text as it was.
+until_true 5 '[ "$(xdotool getwindowfocus)" = "$win" ]' || fail "the window brought back has no focus"
 xdotool key space
 wait_state 5 "$title/cmdSetAlarm: visible=1 text=Set Alarm"
 has "$title/txtTime(0): visible=1 text=$alarm" || fail "Space changed the alarm text"

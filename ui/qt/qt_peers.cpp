@@ -57,6 +57,12 @@ class FormWindow : public QWidget {
     hide();
     show();
   }
+  // From now on shown without taking the focus. Qt hands the widget's attribute to the native
+  // window only when it makes one, so the window's own property is set as well.
+  void showQuietlyFromNowOn() {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    if (QWindow* native = windowHandle()) native->setProperty("_q_showWithoutActivating", true);
+  }
   void bringForward() {
     comeBack();
     raise();
@@ -211,7 +217,7 @@ class QtFormPeer : public FormPeer {
         // another. The program asks for the focus where the user asked for the window. Its
         // first showing is the user's own doing (a start, a click) and is activated as usual.
         window_->show();
-        window_->setAttribute(Qt::WA_ShowWithoutActivating);
+        window_->showQuietlyFromNowOn();
         window_->comeBack();
         window_->raise();
         if (!focused_) focusFirst();
@@ -224,7 +230,7 @@ class QtFormPeer : public FormPeer {
         } else if (form_.WindowState() == vbMinimized) {
           window_->showMinimized();
         } else {
-          window_->setAttribute(Qt::WA_ShowWithoutActivating);
+          window_->showQuietlyFromNowOn();
           window_->showNormal();
           window_->comeBack();
         }
