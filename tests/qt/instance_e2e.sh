@@ -118,11 +118,10 @@ if [ "$(id -u)" = 0 ]; then  # another user: CI runs as root
   [ -n "$(ls "$work/nobody/.cache/tollora/"*.lock)" ] || fail "no lock in the user's cache folder"
 fi
 
-# The command line is answered before anything needs a display: --help and --version on
-# standard output, an unknown word with the usage on standard error and status 2; with no
-# display to reach, one line and status 1.
+# Before anything needs a display: the version on standard output; an unknown word and the usage
+# on standard error, status 2; no display to reach, one line, status 1. said: "status
+# stdout-lines stderr-lines" of a run, which printed $work/said.
 b=$work/b/tollora
-# "status lines-on-stdout lines-on-stderr" of a run; what it printed in $work/said.
 said() { code=0; "$@" >"$work/said" 2>"$work/said.err" || code=$?; echo "$code $(wc -l <"$work/said") $(wc -l <"$work/said.err")"; cat "$work/said.err" >>"$work/said"; }
 [ "$(said "$b" --version)" = "0 1 0" ] && grep -qx "Tollora 1.1.0" "$work/said" || fail "--version: $(cat "$work/said")"
 [ "$(said "$b" --tray --bogus)" = "2 0 7" ] && grep -qx "tollora: unknown option '--bogus'" "$work/said" ||
