@@ -136,6 +136,9 @@ TEST_F(QtProgram, TheRingPutsTheKeysOnStopReset) {
   main().txtTime(0).setText(u"12/24/2030 7:30:00 AM");
   main().Fire();
   EXPECT_EQ(QApplication::focusWidget(), widget<QPushButton>(main(), "cmdReset"));
+  QTest::keyClick(window(main())->windowHandle(), Qt::Key_Return);
+  EXPECT_FALSE(main().TimerNotify.enabled()) << "Enter stops the ring";
+  EXPECT_EQ(main().txtTime(0).text(), u"12/24/2030 7:30:00 AM");
 }
 
 TEST_F(QtProgram, GraphicalButtonTakesItsColourAfterAChange) {

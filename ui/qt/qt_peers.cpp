@@ -455,7 +455,8 @@ class ButtonPeer : public WidgetPeer {
  public:
   ButtonPeer(Button& button, QWidget* parent, QtBackend& backend)
       : WidgetPeer(button, new QPushButton(parent), backend), button_(button), push_(static_cast<QPushButton*>(widget_)) {
-    push_->setAutoDefault(false);
+    // Enter presses the button with the focus, as Space does; no button is a window's default.
+    push_->setAutoDefault(true);
     // raiseClick may unload the form and so destroy this peer; the widget itself lives on
     // until the event is over (deleteLater), and nothing here is touched afterwards.
     QObject::connect(push_, &QPushButton::clicked, [this] { button_.raiseClick(); });
