@@ -19,8 +19,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const tollora::CommandLine line = tollora::ParseCommandLine(args);
     if (line.answer) {
       // A window program has no console to print to: the answer goes in the message window.
-      std::u16string text;
-      for (char16_t c : *line.answer) text += c == u'\n' ? std::u16string(u"\r\n") : std::u16string(1, c);
+      std::u16string text;  // Windows line ends, and none after the last line
+      for (char16_t c : line.answer->substr(0, line.answer->size() - 1)) text += c == u'\n' ? std::u16string(u"\r\n") : std::u16string(1, c);
       tollora::ReportProblem(text);
       backend.run();
       return line.status;
