@@ -54,13 +54,11 @@ std::vector<std::u16string> programWords(int argc, char** argv) {
   return words;
 }
 
-// The platform Qt will try: -platform on the command line, else QT_QPA_PLATFORM; empty for its
-// own choice (X, or Wayland in a Wayland session).
-std::string platformAsked(int argc, char** argv) {
+// The value of one of Qt's options on the command line (`-platform`, `-display`), if given.
+const char* toolkitValue(int argc, char** argv, const char* option) {
   for (int i = 1; i + 1 < argc; ++i)
-    if (!std::strcmp(argv[i], "-platform") || !std::strcmp(argv[i], "--platform")) return argv[i + 1];
-  const char* env = std::getenv("QT_QPA_PLATFORM");
-  return env ? env : "";
+    if (argv[i][0] == '-' && !std::strcmp(argv[i] + (argv[i][1] == '-' ? 2 : 1), option)) return argv[i + 1];
+  return nullptr;
 }
 
 bool set(const char* name) {
@@ -102,9 +100,11 @@ int runProgram(int argc, char** argv, const std::function<void(QtBackend&)>& att
     std::fputs(toQString(*line.answer).toLocal8Bit().constData(), line.status == 0 ? stdout : stderr);
     return line.status;
   }
-  const std::string platform = platformAsked(argc, argv);
+  // The platform Qt will try: empty for its own choice (X, or Wayland in a Wayland session).
+  const char* asked = toolkitValue(argc, argv, "platform");
+  const std::string platform = asked ? asked : set("QT_QPA_PLATFORM") ? std::getenv("QT_QPA_PLATFORM") : "";
   if ((platform.empty() || platform.starts_with("xcb") || platform.starts_with("wayland")) && !set("DISPLAY") &&
-      !set("WAYLAND_DISPLAY")) {
+      !set("WAYLAND_DISPLAY") && !toolkitValue(argc, argv, "display")) {
     std::fputs("tollora: no display to open the window on: neither DISPLAY nor WAYLAND_DISPLAY is set\n", stderr);
     return 1;
   }
