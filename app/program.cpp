@@ -6,11 +6,37 @@
 
 namespace tollora {
 
-StartOptions ParseCommandLine(const std::vector<std::u16string>& args) {
-  StartOptions options;
-  for (const auto& arg : args)
-    if (arg == u"--tray") options.tray = true;
-  return options;
+namespace {
+constexpr char16_t kUsage[] =
+    u"Usage: tollora [--tray]\n"
+    u"A small single-alarm reminder clock.\n"
+    u"\n"
+    u"  --tray     start with the window hidden in the notification area\n"
+    u"  --help     show this help and end\n"
+    u"  --version  show the version and end\n";
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::u16string>& args) {
+  CommandLine line;
+  bool help = false, version = false;
+  for (const auto& arg : args) {
+    if (arg == u"--tray") {
+      line.options.tray = true;
+    } else if (arg == u"--help") {
+      help = true;
+    } else if (arg == u"--version") {
+      version = true;
+    } else {
+      // The first word it does not know, whatever else the line asks for.
+      line.answer = u"tollora: " + std::u16string(arg.starts_with(u'-') ? u"unknown option" : u"unexpected argument") +
+                    u" '" + arg + u"'\n" + kUsage;
+      line.status = 2;
+      return line;
+    }
+  }
+  if (help) line.answer = kUsage;
+  else if (version) line.answer = u"Tollora " TOLLORA_VERSION "\n";
+  return line;
 }
 
 Started start(const StartOptions& options) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,9 +10,18 @@ struct StartOptions {
   bool tray = false;  // --tray: start hidden in the notification area
 };
 
-// The command line's words after the program's name. Tollora knows `--tray`; anything else
-// is ignored.
-StartOptions ParseCommandLine(const std::vector<std::u16string>& args);
+// What the command line asks for: a start with `options`, or, when `answer` is set, no window
+// at all but that text for the user (lines end in "\n") and the status to end with: 0 for
+// `--help` and `--version`, 2 for a word Tollora does not know (the text then names it, followed
+// by the usage, and goes where errors go).
+struct CommandLine {
+  StartOptions options;
+  std::optional<std::u16string> answer;
+  int status = 0;
+};
+
+// The command line's words after the program's name: `--tray`, `--help`, `--version`.
+CommandLine ParseCommandLine(const std::vector<std::u16string>& args);
 
 enum class Started {
   Running,    // the main window is loaded: run the event loop

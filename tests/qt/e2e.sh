@@ -27,7 +27,8 @@ wait_state 6 "$title/cmdSetAlarm: visible=1 text=Set Alarm"
 mkdir -p "$2" && import -window "$win" "$2/linux-main.png" || fail "screenshot"
 
 click 143 21  # the alarm box
-xdotool key ctrl+a type --delay 20 "$(alarm_in 8)"
+alarm=$(alarm_in 8)
+xdotool key ctrl+a type --delay 20 "$alarm"
 click 225 48  # Set Alarm
 wait_state 5 "$title/cmdSetAlarm: visible=1 text=Alarm Set"
 minimise 0
@@ -42,7 +43,11 @@ message() { xdotool search --onlyvisible --class '^Tollora$' 2>/dev/null | grep 
 until_true 5 '[ -n "$(message)" ]' || fail "no message from the tray icon"
 click_in "$(message)" 40 20
 wait_state 5 "window $title: visible=1 minimized=0"
-input "click $title/cmdReset"
+# The keys are on Stop/Reset: Space stops the ring and leaves the alarm's text as it was.
+until_true 5 '[ "$(xdotool getwindowfocus)" = "$win" ]' || fail "the window brought back has no focus"
+xdotool key space
+wait_state 5 "$title/cmdSetAlarm: visible=1 text=Set Alarm"
+has "$title/txtTime(0): visible=1 text=$alarm" || fail "Space changed the alarm text"
 
 # The panel ends while the window is hidden in it: the window comes back.
 minimise 0
@@ -60,6 +65,7 @@ input "click $title/cmdMin"
 wait_state 5 "window $title: visible=1 minimized=1"
 urgent() { xprop -id "$win" WM_HINTS | grep -q urgency; }
 wait_state 10 "$title/lblTime: visible=1 text=Time's Up!"
+[ "$(xdotool getwindowfocus)" = "$eyes" ] || fail "the window that came up by itself took the focus"
 until_true 5 urgent || fail "the window that came up by itself asks for no attention"
 click 60 80
 until_true 5 '! urgent' || fail "the urgency hint stayed after the user turned to the window"

@@ -48,6 +48,7 @@ second_start() {
 first_copy first
 second_start again
 run b other
+other=$started
 state=$work/other.state
 wait_state 10 "window $title: visible=1 minimized=0"
 kill -0 $first || fail "the first copy ended"
@@ -75,6 +76,16 @@ for n in fifth sixth; do
 done
 kill -CONT $first
 cmp -s "$work/a/alarm.ini" "$work/before.ini" || fail "a refused start touched alarm.ini"
+
+# Asked to end (kill, a session or terminal that ends), a copy ends as when its window is
+# closed: status 0, its socket gone.
+kill -TERM $first
+kill -HUP $other
+for copy in $first $other; do
+  until_true 10 ended $copy || fail "a signal did not end the program"
+  wait $copy || fail "the program ended by a signal with status $?"
+done
+[ -z "$(ls "$work/run/"*.socket 2>/dev/null)" ] || fail "a socket stayed behind: $(ls "$work/run")"
 
 # twice STATE COMMAND...: a copy, then the same start again, which must reach it and end at once.
 twice() {
@@ -125,4 +136,17 @@ if [ "$(id -u)" = 0 ]; then  # another user: CI runs as root
     env -u XDG_RUNTIME_DIR -u XDG_CONFIG_HOME HOME="$work/nobody" "$work/nobody/b/tollora"
   [ -z "$(ls -A $plant)" ] || fail "something was written into the planted $plant"
 fi
+
+# Before anything needs a display: the version on standard output; an unknown word and the usage
+# on standard error, status 2; no display to reach, one line, status 1. said: "status
+# stdout-lines stderr-lines" of a run, which printed $work/said.
+b=$work/b/tollora
+said() { code=0; "$@" >"$work/said" 2>"$work/said.err" || code=$?; echo "$code $(wc -l <"$work/said") $(wc -l <"$work/said.err")"; cat "$work/said.err" >>"$work/said"; }
+[ "$(said "$b" --version)" = "0 1 0" ] && grep -qx "Tollora 1.1.0" "$work/said" || fail "--version: $(cat "$work/said")"
+[ "$(said "$b" --tray --bogus)" = "2 0 7" ] && grep -qx "tollora: unknown option '--bogus'" "$work/said" ||
+  fail "--bogus: $(cat "$work/said")"
+for display in "" :987; do
+  [ "$(said env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=$display "$b")" = "1 0 1" ] ||
+    fail "no display ($display): $(cat "$work/said")"
+done
 echo "PASS"

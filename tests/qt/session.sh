@@ -6,6 +6,8 @@ work=$(mktemp -d)
 pids=""
 cleanup() {
   for p in $pids; do kill "$p" 2>/dev/null || true; done
+  # The program ends its own way on SIGTERM, writing its last state as it goes.
+  for p in $pids; do until_true 5 ended "$p" || true; done
   [ -n "${cleanup_more:-}" ] && eval "$cleanup_more"
   rm -rf "$work"
 }

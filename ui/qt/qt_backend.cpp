@@ -17,12 +17,14 @@
 #include <cstdlib>
 
 #ifdef __linux__
+#include <sys/inotify.h>
 #include <sys/timerfd.h>
 #include <time.h>
 #include <unistd.h>
 #endif
 
 #include "ui/instance_name.h"
+#include "ui/posix/posix_signals.h"
 #include "ui/qt/qt_look.h"
 #include "ui/qt/qt_peers.h"
 
@@ -46,7 +48,11 @@ QtBackend::QtBackend(std::u16string programFolder) : folder_(std::move(programFo
   if (folder_.empty()) folder_ = posixProgramFolder();
   icon_ = clockIcon();
   QGuiApplication::setWindowIcon(icon_);
+  const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+  platform_ = {.placesWindows = !wayland, .reportsMinimised = !wayland};
   monotonic_.start();
+  watchZone("/etc/localtime");
+  watchEndSignals();
   if (watchClock()) {
     auto* notifier = new QSocketNotifier(clockWatch_, QSocketNotifier::Read, &context_);
     QObject::connect(notifier, &QSocketNotifier::activated, &context_, [this] {
@@ -63,6 +69,58 @@ QtBackend::QtBackend(std::u16string programFolder) : folder_(std::move(programFo
 QtBackend::~QtBackend() {
   delete tray_;
   if (clockWatch_ >= 0) ::close(clockWatch_);
+  zoneNotifier_.reset();
+  if (zoneWatch_ >= 0) ::close(zoneWatch_);
+}
+
+// A new time zone is a new file in place of the old: timedatectl renames a fresh link onto
+// /etc/localtime, `ln -sf` removes and makes one, a copy rewrites it. The folder is watched
+// (a watch on the file itself would follow the old one away) and only that name heard. libc
+// reads the zone again at tzset(), which Qt's local-time calls make as well.
+void QtBackend::watchZone(const std::string& path) {
+#ifdef __linux__
+  zoneNotifier_.reset();
+  if (zoneWatch_ >= 0) ::close(zoneWatch_);
+  const std::size_t slash = path.rfind('/');
+  zoneName_ = path.substr(slash + 1);
+  const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+  zoneWatch_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (zoneWatch_ < 0) return;
+  if (::inotify_add_watch(zoneWatch_, folder.c_str(), IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE) < 0) {
+    ::close(zoneWatch_);
+    zoneWatch_ = -1;
+    return;
+  }
+  zoneNotifier_ = std::make_unique<QSocketNotifier>(zoneWatch_, QSocketNotifier::Read);
+  QObject::connect(zoneNotifier_.get(), &QSocketNotifier::activated, &context_, [this] {
+    alignas(inotify_event) char buffer[4096];
+    bool zone = false;
+    for (ssize_t n; (n = ::read(zoneWatch_, buffer, sizeof buffer)) > 0;) {
+      for (ssize_t at = 0; at < n;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+        if (event->len && zoneName_ == event->name) zone = true;
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
+    }
+    if (!zone) return;
+    ::tzset();
+    clockChanged();
+  });
+#else
+  (void)path;
+#endif
+}
+
+// Asked from outside to end: the program closes its first window, as the user would (the main
+// window's unload takes every other with it), and ends by its own road.
+void QtBackend::watchEndSignals() {
+  const int fd = posixEndSignals();
+  if (fd < 0) return;
+  QObject::connect(new QSocketNotifier(fd, QSocketNotifier::Read, &context_), &QSocketNotifier::activated, &context_, [this, fd] {
+    posixEndSignalTaken(fd);
+    if (Form* first = app().mainForm()) first->nativeCloseRequested();
+    else quit();
+  });
 }
 
 // With no ticks while the window is hidden nothing would compare the clocks: on Linux the kernel

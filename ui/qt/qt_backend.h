@@ -1,4 +1,13 @@
 // The Qt 6 Widgets backend: the Linux desktop program's window layer.
+//
+// What it gives: every service of the layer, on X11 and natively on Wayland; a clock set, a
+// resume and a replaced /etc/localtime reported at once (App::timeChanged), with nothing
+// polled; the beep through libcanberra; the tray icon through QSystemTrayIcon; SIGTERM, SIGINT
+// and SIGHUP ending the program as closing its window does.
+// What it cannot: a notification area that comes or goes is reported only on X11 (elsewhere
+// the program asks again when it minimises and when the alarm rings); on Wayland no window
+// is placed (the compositor places them; the program's other windows are transient for its
+// main one) and a minimised window is not reported as such (the peer keeps the state).
 #pragma once
 
 #include <QElapsedTimer>
@@ -67,9 +76,17 @@ class QtBackend : public Backend {
   void trayActivated(QSystemTrayIcon::ActivationReason reason);
   // The notification area came or went: tells the icon's window whether there is one now.
   void trayChanged();
-  QSystemTrayIcon* trayIcon() const { return tray_; }
-  // The open report of a failed action, if any.
 
+  // What the platform lets a program do with its windows, decided once (Wayland: neither).
+  struct Platform {
+    bool placesWindows;     // move them where the program says
+    bool reportsMinimised;  // say when one is minimised, and when it comes back
+  };
+  const Platform& platform() const { return platform_; }
+
+  // Follows the local time zone's file (`path`, /etc/localtime): replaced, renamed into place
+  // or rewritten, the zone is read again and the program told that the clock moved.
+  void watchZone(const std::string& path);
   const QIcon& icon() const { return icon_; }
   // The file a sound path names: beside the program, or where an installed layout keeps it;
   // empty when it names none (the desktop's alert plays then).
@@ -96,6 +113,11 @@ class QtBackend : public Backend {
   void clockChanged();
   bool watchClock();
   void watchTray();
+  void watchEndSignals();
+  Platform platform_;
+  int zoneWatch_ = -1;  // inotify on the zone file's folder
+  std::string zoneName_;
+  std::unique_ptr<QSocketNotifier> zoneNotifier_;
 
   QElapsedTimer monotonic_;
   int clockWatch_ = -1;  // Linux: a timerfd that the kernel cancels when the clock is set or on resume

@@ -41,12 +41,6 @@ QString css(Color c) { return cssColor(c, QApplication::palette()); }
 QString toLines(const std::u16string& s) { return toQString(s).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 std::u16string fromLines(QString s) { return fromQString(s.replace(QLatin1Char('\n'), QStringLiteral("\r\n"))); }
 
-// Wayland: windows neither place themselves nor are told whether they are minimised.
-bool onWayland() {
-  static const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-  return wayland;
-}
-
 // --- forms --------------------------------------------------------------------------------
 
 class FormWindow : public QWidget {
@@ -63,6 +57,12 @@ class FormWindow : public QWidget {
     if (!minimisedUnseen_) return;
     hide();
     show();
+  }
+  // From now on shown without taking the focus. Qt hands the widget's attribute to the native
+  // window only when it makes one, so the window's own property is set as well.
+  void showQuietlyFromNowOn() {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    if (QWindow* native = windowHandle()) native->setProperty("_q_showWithoutActivating", true);
   }
   void bringForward() {
     comeBack();
@@ -112,7 +112,7 @@ class FormWindow : public QWidget {
     }
     if (e->type() != QEvent::WindowStateChange) return;
     backend_.stateChanged();
-    if (onWayland()) {
+    if (!backend_.platform().reportsMinimised) {
       // Wayland has no minimised state to report: Qt asks the compositor to minimise, then says
       // at once that the window is normal again. That is not the user restoring it.
       if (isMinimized()) minimisedUnseen_ = true;
@@ -183,7 +183,7 @@ class QtFormPeer : public FormPeer {
     window_->setFont(toQFont(form.font));
     window_->resize(px(form.ScaleWidth()), px(form.ScaleHeight()));
     const QScreen* screen = QGuiApplication::primaryScreen();
-    if (onWayland()) {
+    if (!backend.platform().placesWindows) {
       // The compositor places windows. The program's other windows are transient for its main
       // one, which compositors keep in front of it (and most put over it), not just anywhere.
       const Form* main = app().mainForm();
@@ -221,9 +221,11 @@ class QtFormPeer : public FormPeer {
           break;
         }
         // In front, but the keyboard focus stays where the user works: a window that comes
-        // up by itself (the alarm, a panel that ended) would take keys typed for another.
-        // The program asks for the focus where the user asked for the window.
+        // up again by itself (the alarm, a panel that ended) would take keys typed for
+        // another. The program asks for the focus where the user asked for the window. Its
+        // first showing is the user's own doing (a start, a click) and is activated as usual.
         window_->show();
+        window_->showQuietlyFromNowOn();
         window_->comeBack();
         window_->raise();
         if (!focused_) focusFirst();
@@ -236,12 +238,13 @@ class QtFormPeer : public FormPeer {
         } else if (form_.WindowState() == vbMinimized) {
           window_->showMinimized();
         } else {
+          window_->showQuietlyFromNowOn();
           window_->showNormal();
           window_->comeBack();
         }
         break;
       case Prop::Geometry:
-        if (!onWayland()) window_->move(px(form_.Left()), px(form_.Top()));
+        if (backend_.platform().placesWindows) window_->move(px(form_.Left()), px(form_.Top()));
         window_->resize(px(form_.ScaleWidth()), px(form_.ScaleHeight()));
         break;
       case Prop::Repaint:
@@ -264,8 +267,16 @@ class QtFormPeer : public FormPeer {
   }
 
  private:
+  // The control the program asked for (the ringing alarm's "Stop/Reset"), else the first in
+  // tab order that can take the focus.
   void focusFirst() {
     focused_ = true;
+    for (auto& [control, widget] : stops_) {
+      if (control == form_.focusRequest() && control->visible() && control->enabled()) {
+        widget->setFocus(Qt::OtherFocusReason);
+        return;
+      }
+    }
     for (auto& [control, widget] : stops_) {
       if (control->visible() && control->enabled()) {
         widget->setFocus();
@@ -304,6 +315,9 @@ class WidgetPeer : public Peer {
     if (what == Prop::Visible) widget_->setVisible(control_.visible());
     else if (what == Prop::Enabled) widget_->setEnabled(control_.enabled());
     else if (what == Prop::ToolTip) setToolTip();
+    // In the active window the keys go there now; in another, Qt keeps it as the widget that
+    // takes the focus when the window is next activated, and activates nothing.
+    else if (what == Prop::Focus) widget_->setFocus(Qt::OtherFocusReason);
     else update(what);
     backend_.stateChanged();
   }
@@ -340,6 +354,7 @@ class LabelPeer : public WidgetPeer {
     if (what == Prop::Caption) {
       qlabel_->setText(toLines(label_.caption()));
       if (label_.autoSize) fit();
+      else fitFont();
     } else if (what == Prop::ForeColor || what == Prop::BackColor) {
       QPalette palette = qlabel_->palette();
       palette.setColor(QPalette::WindowText, color(label_.foreColor()));
@@ -355,6 +370,18 @@ class LabelPeer : public WidgetPeer {
     const QRect design(px(label_.rect.left), px(label_.rect.top), px(label_.rect.width), px(label_.rect.height));
     const int left = label_.align == Align::Center ? design.center().x() - size.width() / 2 : design.left();
     qlabel_->setGeometry(left, design.top(), size.width(), size.height());
+  }
+
+  // A label of fixed size shows its whole caption in whatever font the platform fell back to
+  // (a wider family than the one named, for another user or a missing font): where the text
+  // is wider than the label, the font steps down until it fits, and stays there, so that the
+  // clock's size does not change from one second to the next.
+  void fitFont() {
+    QFont font = qlabel_->font();
+    while (qlabel_->sizeHint().width() > qlabel_->width() && font.pointSizeF() > 5) {
+      font.setPointSizeF(font.pointSizeF() - 0.25);
+      qlabel_->setFont(font);
+    }
   }
 
   Label& label_;

@@ -1,4 +1,5 @@
 #include "app/program.h"
+#include "dialogs/message.h"
 #include "ui/win32/win32_backend.h"
 
 #include <vector>
@@ -15,7 +16,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
       for (int i = 1; i < argc; ++i) args.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
       LocalFree(argv);
     }
-    switch (tollora::start(tollora::ParseCommandLine(args))) {
+    const tollora::CommandLine line = tollora::ParseCommandLine(args);
+    if (line.answer) {
+      // A window program has no console to print to: the answer goes in the message window.
+      std::u16string text;  // Windows line ends, and none after the last line
+      for (char16_t c : line.answer->substr(0, line.answer->size() - 1)) text += c == u'\n' ? std::u16string(u"\r\n") : std::u16string(1, c);
+      tollora::ReportProblem(text);
+      backend.run();
+      return line.status;
+    }
+    switch (tollora::start(line.options)) {
       case tollora::Started::Running:
         exitCode = backend.run();
         break;
