@@ -89,7 +89,7 @@ bool Alarm::setAlarm() {
   if (const std::size_t n = txtTime(0).text().size(); n > ini::kMaxValue) {
     ReportProblem(u"The alarm text is " + number(n) + u" characters long; Tollora keeps at most " + number(ini::kMaxValue) +
                   u". Nothing has been saved: shorten the text and press \"Set Alarm\" again.");
-    return;
+    return false;
   }
   const std::u16string text = ini::AlarmFileText(txtTime(0).text(), txtTimeBAK(1).text());
   const std::string bytes = ini::EncodeAlarmFile(text, [&](const std::u16string& t) { return layer.toCodePage(t); });
