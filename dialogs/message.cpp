@@ -46,7 +46,10 @@ void ReportProblem(const std::u16string& text) {
     message.setLeft(at.left);
     message.setTop(at.top);
   }
-  message.txtText.setText(text);
+  // A report that comes while another is open (two things wrong at start, say) is added to it.
+  const std::u16string& open = message.txtText.text();
+  if (!message.loaded() || open.empty()) message.txtText.setText(text);
+  else if (open.find(text) == std::u16string::npos) message.txtText.setText(open + u"\r\n\r\n" + text);
   message.Show();
   ui::app().backend().setForegroundWindow(message.hWnd());
   // Where the system keeps the focus with the user's work (or the main window is minimised

@@ -1,7 +1,8 @@
 // The one message window: what went wrong, in the program's own words and the system's, with
 // "OK", which Enter and Escape press too. Never modal, so the clock ticks, an alarm rings and
-// "Stop/Reset" works while it is open; one at a time, so a second report replaces the text of
-// the open one. Placed beside the main window, never under or over it.
+// "Stop/Reset" works while it is open; one at a time, so a second report joins the open one
+// below its text (the same report twice shows once): what was said first is not lost before
+// the user closes it. Placed beside the main window, never under or over it.
 #pragma once
 
 #include "ui/ui.h"

@@ -252,7 +252,8 @@ TEST(Message, OneAtATimeBesideTheMainWindowNeverUnderOrOverItNarrowerWhereItMust
     if (c.main == Minimised) h.hide();
     ReportProblem(u"first");
     ReportProblem(u"second");
-    ASSERT_EQ(h.message(), u"second") << "a second report takes the place of the first";
+    ReportProblem(u"second");
+    ASSERT_TRUE(h.message().ends_with(u"first\r\n\r\nsecond")) << "a second report joins the first, once";
     EXPECT_EQ(h.app.formsCount(), 2);
     const Message& box = *h.app.loadedInstance<Message>();
     EXPECT_EQ(h.foreground(), box.hWnd());
