@@ -69,18 +69,22 @@ void Alarm::ReadIni() {
   // Kept in the user's own folder, with nothing there yet: an alarm left beside the program
   // (a portable folder since made read-only, or moved under Program Files) is where it starts.
   const std::u16string beside = AlarmBesideProgram(ui::app().backend());
+  bool moved = false;
   if (!file.found && beside != AlarmFilePath) {
     if (Loaded old = load(beside); old.found) {
       file = old;
+      moved = old.problem.empty();
       file.problem = u"Tollora now keeps your alarm in\r\n" + AlarmFilePath + u"\r\n\r\n" +
-                     (old.problem.empty() ? u"It has started from the alarm beside the program, in\r\n" + beside +
-                                                u"\r\n\r\nwhich is left as it is. The next \"Set Alarm\" saves to your own file."
-                                          : old.problem);
+                     (moved ? u"It has started from the alarm beside the program, in\r\n" + beside +
+                                  u"\r\n\r\nwhich is left as it is, and saved it in your own file."
+                            : old.problem);
     }
   }
   if (!file.problem.empty()) ReportProblem(file.problem);
   txtTime(0).setText(file.time);
   txtTimeBAK(1).setText(file.backup);
+  // Copied to its new home at once, so that this is said once; a save that fails says so.
+  if (moved) setAlarm();
 }
 
 bool Alarm::setAlarm() {

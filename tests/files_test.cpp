@@ -252,7 +252,10 @@ TEST(AlarmHome, BesideTheProgramWhereItCanWriteElseInTheUsersOwnFolder) {
     EXPECT_EQ(h.main().txtTime(0).text(), u"beside");
     EXPECT_EQ(h.message().starts_with(u"Tollora now keeps your alarm in\r\n" + u16(file)), c.own);
     EXPECT_EQ(fs::exists(h.settingsFolder()), c.own);
-    if (c.own) { EXPECT_EQ(fs::status(h.settingsFolder()).permissions(), fs::perms::owner_all); }
+    if (c.own) {
+      EXPECT_EQ(fs::status(h.settingsFolder()).permissions(), fs::perms::owner_all);
+      EXPECT_EQ(slurp(file), "[ALARM]\r\nTime=beside\r\nTimeBAK=\r\n") << "copied to its new home, so told once";
+    }
     EXPECT_EQ(namesIn(h.folder), (c.own ? std::vector<std::string>{"alarm.ini", "home"} : std::vector<std::string>{"alarm.ini"}))
         << "the try leaves nothing behind";
     if (c.own) h.click(ui::form<Message>().cmdOk);
