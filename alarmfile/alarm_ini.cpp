@@ -58,12 +58,6 @@ Loaded load(const std::u16string& path) {
 
 }  // namespace
 
-std::u16string Alarm::GetIni(const std::u16string& section, const std::u16string& key) {
-  auto& layer = ui::app().backend();
-  const ui::ReadResult file = layer.files().read(AlarmFilePath, ini::kMaxFileBytes);
-  return ini::ReadValue(file.bytes, section, key, [&](const std::string& b) { return layer.fromCodePage(b); });
-}
-
 void Alarm::ReadIni() {
   Loaded file = load(AlarmFilePath);
   // Kept in the user's own folder, with nothing there yet: an alarm left beside the program

@@ -87,7 +87,6 @@ class Alarm : public ui::Form {
   void TimerPb_Timer();
 
   // The alarm file (alarmfile/alarm_ini.cpp).
-  std::u16string GetIni(const std::u16string& section, const std::u16string& key);
   void ReadIni();
   bool setAlarm();  // only writes the two texts to the alarm file; whether they were saved
 

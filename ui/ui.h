@@ -370,7 +370,6 @@ class Form {
   Image icon = Image::None;
   Color backColor = SysButtonFace;
   Font font;
-  bool showInTaskbar = true;
   // Enter presses the default button, wherever the focus is but on another button (which it
   // presses instead); Escape presses the cancel button. None: the keys mean nothing to the window.
   Button* defaultButton = nullptr;

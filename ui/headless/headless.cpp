@@ -43,12 +43,8 @@ struct HeadlessBackend::Countdown : TimerPeer {
 HeadlessBackend::HeadlessBackend() { setWall({2022, 1, 11, 13, 0, 0, 0}); }
 HeadlessBackend::~HeadlessBackend() = default;
 
-std::int64_t HeadlessBackend::toEpochMs(const LocalTime& t) { return localMs(t); }
-
-LocalTime HeadlessBackend::fromEpochMs(std::int64_t ms) { return fromLocalMs(ms); }
-
 void HeadlessBackend::setWall(const LocalTime& t) {
-  const std::int64_t local = toEpochMs(t);
+  const std::int64_t local = localMs(t);
   wallOffsetMs_ = utcReaching(local, local - 2 * 86400000LL) - monotonicMs_;
 }
 

@@ -50,9 +50,6 @@ class HeadlessBackend : public Backend {
     return done();
   }
 
-  static std::int64_t toEpochMs(const LocalTime& t);
-  static LocalTime fromEpochMs(std::int64_t ms);
-
   // --- what the program did --------------------------------------------------------------
   struct Sound {
     std::int64_t atMs;
@@ -125,7 +122,7 @@ class HeadlessBackend : public Backend {
   std::unique_ptr<FormPeer> createPeers(Form& form) override;
   void quit() override { quitCalled = true; }
   LocalTime now() override {
-    const LocalTime t = fromEpochMs(wallMs());
+    const LocalTime t = fromLocalMs(wallMs());
     wallOffsetMs_ += msPerReading;
     return t;
   }

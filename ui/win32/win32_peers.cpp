@@ -79,7 +79,7 @@ class FormWindow : public FormPeer {
 
  private:
   DWORD style() const { return form_.border == Border::None ? WS_POPUP : WS_OVERLAPPEDWINDOW; }
-  DWORD exStyle() const { return WS_EX_CONTROLPARENT | (form_.showInTaskbar ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW); }
+  DWORD exStyle() const { return WS_EX_CONTROLPARENT | WS_EX_APPWINDOW; }
   // The outer frame for the form's position and client size, or centred on the work area.
   RECT frameRect(bool center) const;
   void applyGeometry(bool center);
