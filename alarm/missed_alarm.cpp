@@ -75,9 +75,6 @@ void Alarm::TellMissed(const std::u16string& note) {
 }
 
 void Alarm::RememberAlarm(AlarmMemory::State state) {
-  // A rung alarm shows as set again only when the clock went back before it, and it rings no
-  // more until "Set Alarm": it is no armed alarm to be told of.
-  if (state == AlarmMemory::State::Armed && txtTime(0).text() == RungAlarm) return;
   const auto moment = ClockMoment(txtTime(0).text(), ui::app().backend().regional());
   if (!moment) return;  // only a moment can come due
   const AlarmMemory memory{state, *moment, txtTime(0).text()};
