@@ -31,13 +31,11 @@ void Alarm::cmdSetAlarm_Click() {
   auto& layer = ui::app().backend();
   const auto read = ReadAlarmText(txtTime(0).text(), layer.now(), layer.regional());
   if (read && *read != txtTime(0).text()) txtTime(0).setText(*read);
-  RungAlarm.clear();
   ProgressBar.setVisible(true);
   TimerTime.setEnabled(true);
   TimerPb.setEnabled(true);
   TimerPb.setInterval(100);
-  // Only a saved text is set: one whose save failed (and was reported) ends in "Set Alarm".
-  SetAlarmText = setAlarm() ? std::optional(txtTime(0).text()) : std::nullopt;
+  state_.Set(txtTime(0).text(), setAlarm());
 }
 
 void Alarm::cmdReset_Click() {
@@ -63,7 +61,7 @@ void Alarm::CheckLoadedAlarm() {
   // moment. The file itself changes only with the next "Set Alarm".
   if (const auto today = ClockTextFromOtherLayout(txtTime(0).text(), rs)) txtTime(0).setText(*today);
   // What the file holds is the alarm as set.
-  SetAlarmText = txtTime(0).text();
+  state_.Load(txtTime(0).text());
   // Started hidden, nobody sees the orange button of an alarm that can never ring.
   const std::u16string& alarm = txtTime(0).text();
   if (!visible() && !alarm.empty() && !ClockMoment(alarm, rs)) {
@@ -74,13 +72,7 @@ void Alarm::CheckLoadedAlarm() {
 
 void Alarm::RefreshAlarmState(bool tieAhead) {
   FreshenLabel();
-  const std::u16string alarm = txtTime(0).text();
-  const std::u16string label = lblTime.caption();
-  // "Alarm Set" only for the alarm as set and saved that will still ring: not for a text
-  // typed since, nor for one that rang and lies ahead again (the clock set back, the repeated
-  // hour), which rings again only once set again.
-  const bool set = alarm == SetAlarmText && alarm != RungAlarm;
-  ShowAlarmState(set && AlarmLiesAhead(alarm, label, ui::app().backend().regional(), tieAhead));
+  ShowAlarmState(state_.ShowsSet(txtTime(0).text(), lblTime.caption(), ui::app().backend().regional(), tieAhead));
 }
 
 void Alarm::ShowAlarmState(bool ahead) {

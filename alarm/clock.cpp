@@ -17,19 +17,8 @@ void Alarm::TimerTime_Timer() {
   // "in 25 days" counts down with the clock.
   if (cmdSetAlarm.caption() == u"Alarm Set") ShowAlarmTip();
 
-  // A new label is one of the two changes the alarm is compared on. The step from the old
-  // label also catches a moment it stepped over: a late tick, a resume from sleep, the clock
-  // set forward. A clock set back gives an empty step and fires nothing that lies behind.
-  const std::u16string& alarm = txtTime(0).text();
-  if (alarm == text) {
-    Fire();
-    return;
-  }
-  const auto due = ClockMoment(alarm, rs);
-  if (!due) return;
-  const auto from = ClockMoment(previous, rs);
-  const auto to = ClockMoment(text, rs);
-  if (from && to && *from < *due && *due <= *to) Fire();
+  // A new label is one of the two changes the alarm is compared on.
+  if (AlarmState::Reaches(txtTime(0).text(), previous, text, rs)) Fire();
 }
 
 void Alarm::TimerAlarm_Timer() {
@@ -37,26 +26,13 @@ void Alarm::TimerAlarm_Timer() {
   // hidden: a live clock is brought up to date now, and its tick compares.
   if (TimerTime.enabled()) {
     TimerTime_Timer();
-    return;
+  } else if (txtTime(0).text() == lblTime.caption()) {
+    Fire();
   }
-  CompareAlarm();
-}
-
-void Alarm::CompareAlarm() {
-  const std::u16string& alarm = txtTime(0).text();
-  const std::u16string& label = lblTime.caption();
-  // An empty alarm text matches the label only before the clock's first tick, and Fire takes
-  // it for the alarm that already rang: RungAlarm starts empty and every change of the text
-  // empties it again, so an empty text never rings.
-  if (alarm != label) return;
-  Fire();
 }
 
 void Alarm::Fire() {
-  // An alarm rings once: the clock passing the same text again (set back, the repeated hour
-  // at the end of daylight-saving time) is no new alarm. "Set Alarm" or another text is.
-  if (txtTime(0).text() == RungAlarm) return;
-  RungAlarm = txtTime(0).text();
+  if (!state_.Ring(txtTime(0).text())) return;  // it rang already
   if (TellMissedIfHoursLate()) return;  // hours late: told as missed, not rung
   TimerTime.setEnabled(false);
   cmdReset.setVisible(true);

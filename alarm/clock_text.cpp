@@ -33,16 +33,6 @@ constexpr std::u16string_view kDesignators[][2] = {
     {u"ÖÖ", u"ÖS"},       {u"dop.", u"odp."},     {u"पूर्वाह्न", u"अपराह्न"}, {u"לפנה״צ", u"אחה״צ"},
 };
 
-// The alarm text against the label's text: by the moments they name when both are clock
-// texts, else by character code.
-int compareAlarmToLabel(const std::u16string& alarm, const std::u16string& label, const ui::RegionalSettings& rs) {
-  const auto a = ClockMoment(alarm, rs);
-  const auto l = a ? ClockMoment(label, rs) : std::nullopt;
-  if (a && l) return *a < *l ? -1 : *a > *l ? 1 : 0;
-  const int c = alarm.compare(label);
-  return c < 0 ? -1 : c > 0 ? 1 : 0;
-}
-
 }  // namespace
 
 ui::RegionalSettings ClockSettings(ui::RegionalSettings rs) {
@@ -134,13 +124,6 @@ std::optional<std::u16string> ClockTextFromOtherLayout(const std::u16string& tex
   std::u16string today = FormatClockText(t, t, rs);
   if (ClockMoment(today, rs) != ui::localMs(t) / 1000) return std::nullopt;  // settings whose texts do not read back
   return today;
-}
-
-bool AlarmLiesAhead(const std::u16string& alarm, const std::u16string& label, const ui::RegionalSettings& rs,
-                    bool tieAhead) {
-  if (!ClockMoment(alarm, rs)) return false;
-  const int order = compareAlarmToLabel(alarm, label, rs);
-  return order > 0 || (tieAhead && order == 0);
 }
 
 }  // namespace tollora

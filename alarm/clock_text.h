@@ -1,5 +1,4 @@
-// The clock text ("01/11/2022 1:11:01 PM"): formatting, reading it back as a moment, and the
-// order in which an alarm text and the clock label are compared.
+// The clock text ("01/11/2022 1:11:01 PM"): formatting it, and reading it back as a moment.
 #pragma once
 
 #include <cstdint>
@@ -31,11 +30,5 @@ std::optional<std::int64_t> ClockMoment(const std::u16string& text, const ui::Re
 // is no clock text under `rs`, written as the clock writes that moment under `rs`. Nothing
 // for a text that already is a clock text, or that names no moment in any layout.
 std::optional<std::u16string> ClockTextFromOtherLayout(const std::u16string& text, const ui::RegionalSettings& rs);
-
-// Whether the alarm shows as set ("Alarm Set"): never for a text that is no clock text, as it
-// can never ring; else by the moments the two texts name (by character code against a label
-// that names none), a tie counting as ahead when `tieAhead`.
-bool AlarmLiesAhead(const std::u16string& alarm, const std::u16string& label, const ui::RegionalSettings& rs,
-                    bool tieAhead);
 
 }  // namespace tollora

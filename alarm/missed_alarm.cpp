@@ -1,9 +1,8 @@
 // The main window's side of missed alarms: what it remembers of its alarm file's alarm in the
 // user's state folder (written only when that changes: armed, rung, told), the alarm that came
 // due while Tollora was not running, told once at the next start, and the one found hours late
-// after a sleep, told rather than rung. The decisions and the file's format: alarm/missed.h.
+// after a sleep, told rather than rung. The decisions and the file's format: alarm/alarm_state.h.
 #include "alarm/clock_text.h"
-#include "alarm/missed.h"
 #include "app/alarm_form.h"
 #include "dialogs/message.h"
 
@@ -29,11 +28,11 @@ AlarmMemories readMemories(const std::u16string& path) {
 
 void Alarm::TellMissedAtStart() {
   const std::u16string path = memoryFile();
-  Remembered = Recall(readMemories(path), AlarmFilePath);
+  state_.remembered = Recall(readMemories(path), AlarmFilePath);
   const ui::RegionalSettings rs = ui::app().backend().regional();
   const std::u16string& alarm = txtTime(0).text();
   const auto due = ClockMoment(alarm, rs);
-  if (!MissedWhileClosed(Remembered, due, nowS())) return;
+  if (!state_.MissedWhileClosed(due, nowS())) return;
   TellMissed(MissedNote(alarm, *due, rs, /*asleep=*/false));
   RememberAlarm(AlarmMemory::State::Told);
 }
@@ -41,8 +40,8 @@ void Alarm::TellMissedAtStart() {
 bool Alarm::TellMissedIfHoursLate() {
   const ui::RegionalSettings rs = ui::app().backend().regional();
   const std::u16string& alarm = txtTime(0).text();
-  const auto due = ClockMoment(alarm, rs);
-  if (!due || nowS() - *due <= kRingsUpToLateS) return false;
+  const auto due = AlarmState::TooLateToRing(alarm, nowS(), rs);
+  if (!due) return false;
   // What "Stop/Reset" would leave: "Set Alarm" in orange, nothing ringing. The clock goes on:
   // only its tick finds an alarm late.
   cmdSetAlarm.setVisible(true);
@@ -75,16 +74,13 @@ void Alarm::TellMissed(const std::u16string& note) {
 }
 
 void Alarm::RememberAlarm(AlarmMemory::State state) {
-  const auto moment = ClockMoment(txtTime(0).text(), ui::app().backend().regional());
-  if (!moment) return;  // only a moment can come due
-  const AlarmMemory memory{state, *moment, txtTime(0).text()};
-  if (Remembered == memory) return;
-  Remembered = memory;
+  const auto memory = state_.Remember(state, txtTime(0).text(), ui::app().backend().regional());
+  if (!memory) return;  // no news
   // Read again before each write: other copies of Tollora, for other alarm files, keep theirs
   // in the same file.
   const std::u16string path = memoryFile();
   AlarmMemories all = readMemories(path);
-  Remember(all, AlarmFilePath, memory);
+  Remember(all, AlarmFilePath, *memory);
   const ui::IoResult result = path.empty() ? ui::IoResult{false, u"The system names no folder for it."}
                                            : ui::app().backend().files().replace(path, EncodeMemories(all));
   if (result.ok || MemoryFailureTold) return;

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "alarm/missed.h"
+#include "alarm/alarm_state.h"
 #include "ui/ui.h"
 
 namespace tollora {
@@ -33,14 +33,6 @@ class Alarm : public ui::Form {
   // the window loads, since only one copy may run per alarm file; Form_Load decides it when
   // the window was loaded without that.
   std::u16string AlarmFilePath;
-  // The alarm text that last rang, so that it rings once; cleared by "Set Alarm" and by a
-  // change of the text. Kept only
-  // while the program runs.
-  std::u16string RungAlarm;
-  // The alarm as set: the text "Set Alarm" last saved, or the one loaded at start. Cleared
-  // when the box comes to hold another text and by a failed save: no other text shows
-  // "Alarm Set".
-  std::optional<std::u16string> SetAlarmText;
   // Started with --tray: Form_Load leaves the window hidden behind its notification-area icon.
   bool StartInTray = false;
 
@@ -54,8 +46,6 @@ class Alarm : public ui::Form {
   // Clock and trigger (alarm/clock.cpp).
   void TimerTime_Timer();
   void TimerAlarm_Timer();
-  // Fires when the alarm text equals the label's text (not empty).
-  void CompareAlarm();
   void TimerNotify_Timer();
   void PlayBeep();
   void Fire();
@@ -69,8 +59,8 @@ class Alarm : public ui::Form {
   void cmdSetAlarm_Click();
   void cmdReset_Click();
   void TimerCheck_Timer();
-  // Compares the alarm with the label and shows the outcome (after start, at the end of the
-  // busy bar): "Alarm Set" for the alarm as set that lies ahead, a tie counting when `tieAhead`.
+  // Shows what the alarm's rules make of the alarm and the label (after start, at the end of
+  // the busy bar): AlarmState::ShowsSet.
   void RefreshAlarmState(bool tieAhead);
   // "Alarm Set" in green when the alarm lies ahead, else "Set Alarm" in orange.
   void ShowAlarmState(bool ahead);
@@ -101,9 +91,7 @@ class Alarm : public ui::Form {
   // The About window (dialogs/about.cpp).
   void cmdAbout_Click();
 
-  // Missed alarms (alarm/missed_alarm.cpp): what is remembered of this alarm file's alarm
-  // between runs, as last read or written, and whether a failure to write it has been told.
-  std::optional<AlarmMemory> Remembered;
+  // Missed alarms (alarm/missed_alarm.cpp): whether a failure to keep the memory has been told.
   bool MemoryFailureTold = false;
   // At start: an armed alarm that came due while Tollora was not running is told, once.
   void TellMissedAtStart();
@@ -115,6 +103,8 @@ class Alarm : public ui::Form {
   void TellMissed(const std::u16string& note);
 
  private:
+  // The alarm's rules: the alarm as set, the one that rang, the memory between runs.
+  AlarmState state_;
   bool trayIconAdded_ = false;
 };
 

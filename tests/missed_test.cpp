@@ -2,7 +2,7 @@
 // short sleep rings with how late it is, a long one is told rather than rung; the memory file.
 #include <gtest/gtest.h>
 
-#include "alarm/missed.h"
+#include "alarm/alarm_state.h"
 #include "dialogs/message.h"
 #include "tests/harness.h"
 

@@ -33,7 +33,7 @@ done
 declare -A F
 n=0
 while IFS= read -r line || [ -n "$line" ]; do
-  [[ $line =~ ^(id|file|find|put|what|dead):\ ?(.*)$ ]] || continue
+  [[ $line =~ ^(id|file|find|put|what):\ ?(.*)$ ]] || continue
   [ "${BASH_REMATCH[1]}" = id ] && n=$((n + 1))
   F[$n,${BASH_REMATCH[1]}]=${BASH_REMATCH[2]}
 done <"$root/tools/faults.txt"

@@ -1,4 +1,4 @@
-#include "alarm/missed.h"
+#include "alarm/alarm_state.h"
 
 #include <algorithm>
 
@@ -123,11 +123,6 @@ std::optional<AlarmMemory> Recall(const AlarmMemories& memories, const std::u16s
   return std::nullopt;
 }
 
-bool MissedWhileClosed(const std::optional<AlarmMemory>& memory, std::optional<std::int64_t> loadedMoment, std::int64_t nowS) {
-  // The same moment rather than the same text: a text saved under other regional settings
-  // shows in today's layout, and is still the alarm that was set.
-  return memory && memory->state == AlarmMemory::State::Armed && loadedMoment == memory->moment && memory->moment < nowS;
-}
 
 std::u16string MissedNote(const std::u16string& alarm, std::int64_t dueS, const ui::RegionalSettings& rs, bool asleep) {
   return u"The alarm of " + alarm + u" came due at " + shortTime(dueS, rs) +
@@ -138,6 +133,94 @@ std::u16string RingNote(std::int64_t dueS, std::int64_t nowS, const ui::Regional
   const std::int64_t minutes = (nowS - dueS) / 60;
   if (minutes < 1) return u"Time's Up!";
   return u"Time's Up! Due at " + shortTime(dueS, rs) + u", " + ui::fromUtf8(std::to_string(minutes)) + u" min ago";
+}
+
+void AlarmState::Set(const std::u16string& text, bool saved) {
+  rung_.clear();  // set again: rings again
+  set_ = saved ? std::optional(text) : std::nullopt;  // a failed save (reported) is not set
+}
+
+bool AlarmState::Edit(const std::u16string& text) {
+  rung_.clear();  // another text: another alarm
+  // The program's own changes (the load, the rewrite by "Set Alarm") set the text just before
+  // the alarm is set, and so stay the alarm as set.
+  if (text == set_) return false;
+  const bool was = set_.has_value();
+  set_.reset();
+  return was;
+}
+
+bool AlarmState::Ring(const std::u16string& text) {
+  if (text == rung_) return false;
+  rung_ = text;
+  return true;
+}
+
+bool AlarmState::ShowsSet(const std::u16string& alarm, const std::u16string& label, const ui::RegionalSettings& rs,
+                          bool tieAhead) const {
+  // Not a text typed since, nor one that rang and lies ahead again (the clock set back, the
+  // repeated hour), which rings again only once set again; nor one that can never ring.
+  if (alarm != set_ || alarm == rung_) return false;
+  const auto a = ClockMoment(alarm, rs);
+  if (!a) return false;
+  const auto l = ClockMoment(label, rs);
+  const int order = l ? (*a < *l ? -1 : *a > *l ? 1 : 0) : alarm.compare(label);
+  return order > 0 || (tieAhead && order == 0);
+}
+
+bool AlarmState::Reaches(const std::u16string& alarm, const std::u16string& previous, const std::u16string& label,
+                         const ui::RegionalSettings& rs) {
+  if (alarm == label) return true;
+  const auto due = ClockMoment(alarm, rs);
+  if (!due) return false;
+  const auto from = ClockMoment(previous, rs);
+  const auto to = ClockMoment(label, rs);
+  return from && to && *from < *due && *due <= *to;
+}
+
+std::optional<std::int64_t> AlarmState::WakeAt(const std::u16string& alarm, std::int64_t nowMs,
+                                               const ui::RegionalSettings& rs) {
+  const auto moment = ClockMoment(alarm, rs);
+  if (!moment) return std::nullopt;
+  // Only when the clock writes exactly this text in that second (not in the hour that a
+  // change to daylight-saving time skips); a second already begun is the label's business.
+  const ui::LocalTime t = ui::fromLocalMs(*moment * 1000);
+  if (*moment * 1000 <= nowMs || FormatClockText(t, t, rs) != alarm) return std::nullopt;
+  return *moment * 1000;
+}
+
+bool AlarmState::LabelMustTickHidden(const std::u16string& alarm, std::int64_t nowMs, const ui::RegionalSettings& rs) {
+  // Any other text rings only when the label shows exactly that text, and with settings whose
+  // clock texts read back as moments no clock text is such a text. Settings that would still
+  // make the clock's own texts unreadable (a separator that is a digit, say; empty or alike
+  // designators are mended by the clock text itself) leave only the label to tell.
+  const ui::LocalTime n = ui::fromLocalMs(nowMs);
+  const bool readable = ClockMoment(FormatClockText(n, n, rs), rs) == nowMs / 1000;
+  return !alarm.empty() && !WakeAt(alarm, nowMs, rs) && !readable;
+}
+
+std::optional<std::int64_t> AlarmState::TooLateToRing(const std::u16string& alarm, std::int64_t nowS,
+                                                      const ui::RegionalSettings& rs) {
+  const auto due = ClockMoment(alarm, rs);
+  if (!due || nowS - *due <= kRingsUpToLateS) return std::nullopt;
+  return due;
+}
+
+bool AlarmState::MissedWhileClosed(std::optional<std::int64_t> loadedMoment, std::int64_t nowS) const {
+  // The same moment rather than the same text: a text saved under other regional settings
+  // shows in today's layout, and is still the alarm that was set.
+  const auto& memory = remembered;
+  return memory && memory->state == AlarmMemory::State::Armed && loadedMoment == memory->moment && memory->moment < nowS;
+}
+
+std::optional<AlarmMemory> AlarmState::Remember(AlarmMemory::State state, const std::u16string& text,
+                                                const ui::RegionalSettings& rs) {
+  const auto moment = ClockMoment(text, rs);
+  if (!moment) return std::nullopt;
+  const AlarmMemory memory{state, *moment, text};
+  if (remembered == memory) return std::nullopt;
+  remembered = memory;
+  return memory;
 }
 
 }  // namespace tollora
