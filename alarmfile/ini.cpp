@@ -1,5 +1,6 @@
 #include "alarmfile/ini.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "ui/ui.h"
@@ -121,8 +122,7 @@ std::u16string finishValue(std::u16string_view v) {
 }  // namespace
 
 std::u16string_view FirstLine(std::u16string_view v) {
-  constexpr char16_t breaks[] = {u'\r', u'\n', u'\v', u'\f', 0x0085, 0x2028, 0x2029, 0};
-  return v.substr(0, v.find_first_of(breaks));
+  return v.substr(0, static_cast<std::size_t>(std::find_if(v.begin(), v.end(), ui::TextBox::isLineBreak) - v.begin()));
 }
 
 std::optional<std::u16string> DecodeFile(const std::string& bytes, const std::function<std::u16string(const std::string&)>& decode) {

@@ -36,8 +36,8 @@ std::u16string ReadValue(const std::string& bytes, const std::u16string& section
 // An ASCII letter in upper case, anything else as it is: how names and designators compare.
 constexpr char16_t FoldAscii(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
 
-// A value up to its first line break: CR, LF, and what other readers and editors take for one
-// (VT, FF, NEL, LINE SEPARATOR, PARAGRAPH SEPARATOR).
+// A value up to its first line break, as the alarm box takes it (ui::TextBox::isLineBreak): CR,
+// LF, and what other readers and editors take for one.
 std::u16string_view FirstLine(std::u16string_view value);
 
 // "[ALARM]" CR LF "Time=" alarm CR LF "TimeBAK=" backup CR LF, each value up to its first

@@ -7,8 +7,22 @@
 namespace tollora {
 
 namespace {
+
 const ui::Font kButtonFont{u"MS Sans Serif", 9.75f, true};
+
+// The window's buttons: graphical, on a colour of their own, in the bold button font.
+void setUpButton(ui::Button& button, ui::Rect rect, ui::Color back, int tabIndex, ui::Cursor cursor,
+                 std::function<void()> click) {
+  button.graphical = true;
+  button.rect = rect;
+  button.setBackColor(back);
+  button.font = kButtonFont;
+  button.tabIndex = tabIndex;
+  button.cursor = cursor;
+  button.onClick = std::move(click);
 }
+
+}  // namespace
 
 Alarm::Alarm() : ui::Form(u"Tollora v1.1") {
   setClientSize(4320, 2310);
@@ -26,16 +40,10 @@ Alarm::Alarm() : ui::Form(u"Tollora v1.1") {
   bak.tabIndex = 0;
   bak.toolTip = u"Alarm Backup";
 
-  cmdSetAlarm.graphical = true;
-  cmdSetAlarm.rect = {2500, 540, 1740, 360};
-  cmdSetAlarm.setBackColor(ui::SysScrollBar);
-  cmdSetAlarm.font = kButtonFont;
-  cmdSetAlarm.tabIndex = 1;
-  cmdSetAlarm.cursor = ui::Cursor::Hand;
+  setUpButton(cmdSetAlarm, {2500, 540, 1740, 360}, ui::SysScrollBar, 1, ui::Cursor::Hand, [this] { cmdSetAlarm_Click(); });
   // The layout "Set Alarm" reads; an orange "Set Alarm" after it means the text names no
   // moment ahead.
   cmdSetAlarm.toolTip = AlarmLayoutHint(ui::app().backend().regional());
-  cmdSetAlarm.onClick = [this] { cmdSetAlarm_Click(); };
 
   auto& alarmText = txtTime(0);
   alarmText.setText(u"Time");
@@ -47,23 +55,11 @@ Alarm::Alarm() : ui::Form(u"Tollora v1.1") {
   alarmText.accessibleName = u"Alarm time";
   alarmText.onChange = [this] { txtTime_Change(0); };
 
-  cmdMin.graphical = true;
   cmdMin.setCaption(u"Minimize To Tray");
-  cmdMin.rect = {2115, 1760, 2130, 360};
-  cmdMin.setBackColor(ui::SysScrollBar);
-  cmdMin.font = kButtonFont;
-  cmdMin.tabIndex = 3;
-  cmdMin.cursor = ui::Cursor::Hand;
-  cmdMin.onClick = [this] { cmdMin_Click(); };
+  setUpButton(cmdMin, {2115, 1760, 2130, 360}, ui::SysScrollBar, 3, ui::Cursor::Hand, [this] { cmdMin_Click(); });
 
-  cmdAbout.graphical = true;
   cmdAbout.setCaption(u"About");
-  cmdAbout.rect = {40, 1760, 2100, 360};
-  cmdAbout.setBackColor(ui::SysScrollBar);
-  cmdAbout.font = kButtonFont;
-  cmdAbout.tabIndex = 4;
-  cmdAbout.cursor = ui::Cursor::Hand;
-  cmdAbout.onClick = [this] { cmdAbout_Click(); };
+  setUpButton(cmdAbout, {40, 1760, 2100, 360}, ui::SysScrollBar, 4, ui::Cursor::Hand, [this] { cmdAbout_Click(); });
 
   lblTime.rect = {75, 600, 2460, 240};
   lblTime.setBackColor(ui::SysScrollBar);
@@ -71,14 +67,9 @@ Alarm::Alarm() : ui::Form(u"Tollora v1.1") {
   lblTime.font = kButtonFont;
   lblTime.tabIndex = 5;
 
-  cmdReset.graphical = true;
   cmdReset.setCaption(u"Stop/Reset");
-  cmdReset.rect = {2500, 540, 1740, 360};
-  cmdReset.setBackColor(ColorAlarmRed);
-  cmdReset.font = kButtonFont;
+  setUpButton(cmdReset, {2500, 540, 1740, 360}, ColorAlarmRed, 6, ui::Cursor::Default, [this] { cmdReset_Click(); });
   cmdReset.setVisible(false);
-  cmdReset.tabIndex = 6;
-  cmdReset.onClick = [this] { cmdReset_Click(); };
 
   ProgressBar.rect = {60, 2160, 4160, 100};
   ProgressBar.setVisible(false);

@@ -87,12 +87,7 @@ bool TextBox::isLineBreak(char16_t c) {
 }
 
 std::u16string TextBox::firstLine(std::u16string t) {
-  for (std::size_t i = 0; i < t.size(); ++i) {
-    if (isLineBreak(t[i])) {
-      t.resize(i);
-      break;
-    }
-  }
+  t.erase(std::find_if(t.begin(), t.end(), isLineBreak), t.end());
   return t;
 }
 

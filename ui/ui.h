@@ -215,6 +215,7 @@ class TextBox : public Control {
   // A box that is not multiLine holds one line, whatever sets it (a paste, a file, the
   // program): a text keeps only what comes before its first line break.
   static std::u16string firstLine(std::u16string t);
+  // The one list of line breaks, for the box and the alarm file alike.
   static bool isLineBreak(char16_t c);
 
  private:
