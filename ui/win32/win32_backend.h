@@ -1,5 +1,16 @@
 // The native Windows backend: raw Win32, one top-level window per form, real child windows
 // for the controls. Only ui/win32 sees <windows.h>.
+//
+// What it gives: every service of the layer; countdowns on waitable timers, high-resolution
+// where the system has them, with no timeBeginPeriod; a clock set, a resume and a new time zone
+// reported at once (WM_TIMECHANGE, WM_POWERBROADCAST, WM_SETTINGCHANGE), nothing polled; the
+// beep through PlaySound, falling back to the default sound and the speaker; the icon and its
+// balloon through Shell_NotifyIcon, and a notification area that comes back (TaskbarCreated);
+// screen readers through the system's own accessibility objects (win32_access.h).
+// What it cannot: a notification area that goes away is not told (nothing broadcasts it: the
+// program asks again when it minimises and when the alarm rings); a control's accessible
+// description reaches screen readers only where the system's annotation service is real (Wine's
+// is a stub: there a control has its name, not its description).
 #pragma once
 
 #include <windows.h>

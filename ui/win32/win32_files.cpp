@@ -60,8 +60,8 @@ void removeStaleTemporaries(const std::u16string& path) {
 
 // The file a path really names. Through a symbolic link (a reparse point) that is the link's
 // final target: replacing the link itself would cut it off from the file it stands for.
-// Wine shows a Unix symbolic link as a plain file, but resolves it here all the same, so
-// every existing file is asked for its final path; a file system that cannot tell keeps the
+// Some file systems show a link as a plain file (a Unix symbolic link seen through Wine) yet
+// resolve it all the same, so every existing file is asked for its final path; a file system that cannot tell keeps the
 // path as named, unless it is a link, which is then left alone rather than replaced.
 std::optional<std::u16string> finalPath(const std::u16string& path, DWORD& error) {
   const DWORD attributes = GetFileAttributesW(wide(path));
