@@ -14,12 +14,8 @@ const ui::Font kButtonFont{u"MS Sans Serif", 9.75f, true};
 void setUpButton(ui::Button& button, ui::Rect rect, ui::Color back, int tabIndex, ui::Cursor cursor,
                  std::function<void()> click) {
   button.graphical = true;
-  button.rect = rect;
   button.setBackColor(back);
-  button.font = kButtonFont;
-  button.tabIndex = tabIndex;
-  button.cursor = cursor;
-  button.onClick = std::move(click);
+  button.design(rect, kButtonFont, tabIndex, cursor, std::move(click));
 }
 
 }  // namespace

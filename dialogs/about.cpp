@@ -52,18 +52,10 @@ About::About() : ui::Form(u"About") {
   txtText1.tabIndex = 1;
 
   cmdCommand1.setCaption(u"Other Projects By: Brenlow");
-  cmdCommand1.rect = {100, 1440, 2415, 360};
-  cmdCommand1.cursor = ui::Cursor::Hand;
-  cmdCommand1.font = font;
-  cmdCommand1.tabIndex = 2;
-  cmdCommand1.onClick = [this] { cmdCommand1_Click(); };
+  cmdCommand1.design({100, 1440, 2415, 360}, font, 2, ui::Cursor::Hand, [this] { cmdCommand1_Click(); });
 
   cmdCommand2.setCaption(u"Close");
-  cmdCommand2.rect = {2760, 1440, 800, 360};
-  cmdCommand2.cursor = ui::Cursor::Hand;
-  cmdCommand2.font = font;
-  cmdCommand2.tabIndex = 3;
-  cmdCommand2.onClick = [this] { cmdCommand2_Click(); };
+  cmdCommand2.design({2760, 1440, 800, 360}, font, 3, ui::Cursor::Hand, [this] { cmdCommand2_Click(); });
 }
 
 void About::Form_Load() { PlaceOverMainWindow(*this); }

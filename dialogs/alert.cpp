@@ -12,11 +12,7 @@ Alert::Alert() : ui::Form(u"Alert") {
   font = ui::Font{u"Tahoma", 8.25f, false};
 
   cmdOk.setCaption(u"OK");
-  cmdOk.rect = {2520, 1440, 990, 360};
-  cmdOk.cursor = ui::Cursor::Hand;
-  cmdOk.font = font;
-  cmdOk.tabIndex = 0;
-  cmdOk.onClick = [this] { cmdOk_Click(); };
+  cmdOk.design({2520, 1440, 990, 360}, font, 0, ui::Cursor::Hand, [this] { cmdOk_Click(); });
 
   lblLabel1.setCaption(u"Alert!");
   lblLabel1.rect = {120, 0, 1290, 675};
@@ -36,12 +32,8 @@ Alert::Alert() : ui::Form(u"Alert") {
   lblLabel2.tabIndex = 2;
 
   cmdExit.setCaption(u"Yes");
-  cmdExit.rect = {1440, 1440, 990, 360};
-  cmdExit.cursor = ui::Cursor::Hand;
-  cmdExit.font = font;
+  cmdExit.design({1440, 1440, 990, 360}, font, 3, ui::Cursor::Hand, [this] { cmdExit_Click(); });
   cmdExit.setVisible(false);
-  cmdExit.tabIndex = 3;
-  cmdExit.onClick = [this] { cmdExit_Click(); };
 }
 
 void Alert::Form_Load() {

@@ -236,6 +236,16 @@ class Button : public Control {
   bool graphical = false;  // drawn flat in backColor instead of the themed button look
   std::function<void()> onClick;
 
+  // A form's constructor sets up each of its buttons in one call: where it sits, its font, its
+  // place in the tab order, the pointer over it and what a click does.
+  void design(Rect where, const Font& face, int tab, Cursor pointer, std::function<void()> click) {
+    rect = where;
+    font = face;
+    tabIndex = tab;
+    cursor = pointer;
+    onClick = std::move(click);
+  }
+
   // Backend: the user clicked the button.
   void raiseClick();
 
