@@ -21,8 +21,8 @@ xdisplay_start() {
   # Xvfb picks a free display itself and writes its number once it takes connections.
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$xdisplay_logs/display" >"$xdisplay_logs/xvfb.log" 2>&1 &
   xdisplay_pids="$! $xdisplay_pids"
-  xdisplay_poll 100 '[ -s "$xdisplay_logs/display" ]' ||
-    { echo "Xvfb did not start: $(cat "$xdisplay_logs/xvfb.log")" >&2; return 1; }
+  xdisplay_poll 100 "[ -s \"\$xdisplay_logs/display\" ] || ! kill -0 $!" 2>/dev/null || :
+  [ -s "$xdisplay_logs/display" ] || { echo "Xvfb did not start: $(cat "$xdisplay_logs/xvfb.log")" >&2; return 1; }
   export DISPLAY=:$(cat "$xdisplay_logs/display")
   # A session bus of our own, as a desktop has: without one, the first program to ask for it
   # makes libdbus start one for the display, which outlives the run.
