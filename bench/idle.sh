@@ -16,9 +16,8 @@
 # a window manager does to a minimised window, their nearest state.
 #
 # bench/run.sh calls it with its own display, Wine prefix and copies of the programs. Alone it
-# starts a display (tools/xdisplay.sh, with trayer) when DISPLAY is unset and a Wine prefix of
-# its own, and takes the programs from the `linux` and `windows` presets' build folders
-# (building the missing targets), or from
+# starts a display (tools/xdisplay.sh) if DISPLAY is unset and a Wine prefix of its own, and
+# takes the programs from the `linux` and `windows` presets' build folders (building them), or from
 #   LINUX_DIR (tollora, beep.wav)  BARE_QT  WIN_DIR (tollora.exe, beep.wav,
 #   tollora_bare_win32.exe, tollora_clock_bench.exe)  XWAIT
 # ONLY_TOLLORA=1 leaves out the bare windows and the peers; CLOCK_SECONDS=0 the clock part.
