@@ -16,8 +16,8 @@
 # a window manager does to a minimised window, their nearest state.
 #
 # bench/run.sh calls it with its own display, Wine prefix and copies of the programs. Alone it
-# starts a display (Xvfb, evilwm, trayer) and a Wine prefix of its own, and takes the programs
-# from the `linux` and `windows` presets' build folders (building the missing targets), or from
+# starts a display (tools/xdisplay.sh) if DISPLAY is unset and a Wine prefix of its own, and
+# takes the programs from the `linux` and `windows` presets' build folders (building them), or from
 #   LINUX_DIR (tollora, beep.wav)  BARE_QT  WIN_DIR (tollora.exe, beep.wav,
 #   tollora_bare_win32.exe, tollora_clock_bench.exe)  XWAIT
 # ONLY_TOLLORA=1 leaves out the bare windows and the peers; CLOCK_SECONDS=0 the clock part.
@@ -27,10 +27,10 @@ cd "$(dirname "$0")/.."
 seconds=${1:-20} runs=${2:-3}
 root=$PWD
 work=$(mktemp -d)
-started=()  # ids of the helpers this script started itself
+. tools/xdisplay.sh  # the display's processes, if it starts one, are ended by their ids
 
 cleanup() {
-  for p in "${started[@]}"; do kill "$p" 2>/dev/null; done
+  xdisplay_stop
   [ -n "${own_prefix:-}" ] && WINEPREFIX=$own_prefix wineserver -k 2>/dev/null
   rm -rf "$work"
 }
@@ -51,14 +51,7 @@ if [ -z "${WIN_DIR:-}" ]; then
      build/windows/bench/tollora_clock_bench.exe "$WIN_DIR/"
 fi
 
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 70 99); do [ -e "/tmp/.X$n-lock" ] || { display=:$n; break; }; done
-  Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & started+=($!)
-  export DISPLAY=$display
-  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-  evilwm >/dev/null 2>&1 & started+=($!)
-  trayer --edge top --align right --widthtype pixel --width 160 --height 24 >/dev/null 2>&1 & started+=($!)
-fi
+[ -n "${DISPLAY:-}" ] || xdisplay_start "$work" tray || exit 0
 if [ -z "${WINEPREFIX:-}" ]; then
   own_prefix=$work/wine
   export WINEPREFIX=$own_prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv="

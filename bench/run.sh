@@ -18,22 +18,15 @@ cmake --preset windows >/dev/null &&
   { echo "the Windows build failed"; exit 1; }
 
 work=$(mktemp -d)
-pids=()
+. tools/xdisplay.sh
 # Each footprint run ends the processes it started; here only what this script started.
 cleanup() {
   [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  xdisplay_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-# A display of our own with a window manager and a notification area.
-for n in $(seq 70 99); do [ -e "/tmp/.X$n-lock" ] || { display=:$n; break; }; done
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-export DISPLAY=$display
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-evilwm >/dev/null 2>&1 & pids+=($!)
-trayer --edge top --align right --widthtype pixel --width 160 --height 24 >/dev/null 2>&1 & pids+=($!)
+xdisplay_start "$work" tray || exit 1
 export XWAIT=$PWD/build/bench-linux/bench/tollora_xwait
 
 # Each program runs from a folder of its own, as an installed copy would.

@@ -3,29 +3,23 @@
 # showing a line of text, timed in turns (Tollora, label, empty, Tollora, ...) so that a
 # machine that speeds up or slows down during the run touches all three alike. Each figure is
 # the time from the start to the window being viewable on an X display of its own, with a
-# window manager and a notification area; medians of RUNS turns (default 15).
+# window manager, a notification area and a session bus (tools/xdisplay.sh); medians of RUNS
+# turns (default 15).
 #   bench/startup.sh
 set -uo pipefail
 cd "$(dirname "$0")/.."
-# A desktop session has a session bus; without one, the first program to ask for it would
-# start one of its own that outlives the run.
-[ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] || exec dbus-run-session -- "$0" "$@"
 tools/deps.sh bench || exit 1
 runs=${RUNS:-15}
 cmake -S . -B build/bench-linux -DTOLLORA_BACKEND=qt -DTOLLORA_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null &&
   cmake --build build/bench-linux -j"$(nproc)" --target tollora tollora_bare_qt tollora_xwait >/dev/null ||
   { echo "the Linux build failed"; exit 1; }
 
-work=$(mktemp -d) pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; rm -rf "$work"; }
-trap cleanup EXIT
-for n in $(seq 70 99); do [ -e "/tmp/.X$n-lock" ] || { display=:$n; break; }; done
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & pids+=($!)
-export DISPLAY=$display XDG_RUNTIME_DIR=$work/run HOME=$work
+work=$(mktemp -d)
+. tools/xdisplay.sh
+trap 'xdisplay_stop; rm -rf "$work"' EXIT
+export XDG_RUNTIME_DIR=$work/run HOME=$work
 mkdir -m 700 "$work/run"
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-evilwm >/dev/null 2>&1 & pids+=($!)
-trayer --edge top --align right --widthtype pixel --width 160 --height 24 >/dev/null 2>&1 & pids+=($!)
+xdisplay_start "$work" tray || exit 1
 mkdir "$work/tollora"
 cp build/bench-linux/ui/qt/tollora resources/beep.wav "$work/tollora/"
 printf '[ALARM]\r\nTime=12/24/2099 7:30:00 PM\r\nTimeBAK=\r\n' >"$work/tollora/alarm.ini"

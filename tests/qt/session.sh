@@ -1,6 +1,7 @@
 # Shared by the end-to-end scripts: a scratch folder ($work, removed on exit), processes ended on
 # exit by id ($pids), polling on the state file of the e2e build (tests/qt/e2e_main.cpp), and
 # start_session: a virtual X display of our own with a window manager and a notification area.
+. "$(dirname "$0")/../../tools/xdisplay.sh"
 title="Tollora v1.1"
 work=$(mktemp -d)
 pids=""
@@ -9,6 +10,7 @@ cleanup() {
   # The program ends its own way on SIGTERM, writing its last state as it goes.
   for p in $pids; do until_true 5 ended "$p" || true; done
   [ -n "${cleanup_more:-}" ] && eval "$cleanup_more"
+  xdisplay_stop
   rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
@@ -53,36 +55,14 @@ ended() { [ "$(cut -d' ' -f3 /proc/"$1"/stat 2>/dev/null)" = Z ] || ! kill -0 "$
 # An alarm $1 seconds ahead, in the clock's layout under LC_ALL=C.
 alarm_in() { LC_ALL=C date -d "+$1 sec" +'%m/%d/%Y %-I:%M:%S %p'; }
 
-# Xvfb on a free display, evilwm, and trayer as the notification area.
+# A virtual X display with a window manager and trayer as the notification area (Qt sees no
+# system tray without a host for the icons); start_tray starts trayer again, its id in $tray.
 start_session() {
   skip_without Xvfb evilwm trayer xdotool
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-  pids="$! $pids"
-  until_true 10 '[ -s "$work/display" ]' || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-  export DISPLAY=:$(cat "$work/display")
-  # A session bus of the test's own, as a desktop has: without one, the first program to ask
-  # for it makes libdbus start one for the display, which outlives the test.
-  if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
-    set -- $(dbus-daemon --session --fork --print-address=1 --print-pid=1) || fail "no session bus"
-    export DBUS_SESSION_BUS_ADDRESS=$1
-    pids="$2 $pids"
-  fi
-  evilwm >/dev/null 2>&1 &
-  pids="$! $pids"
+  xdisplay_start "$work" || fail "no virtual display"
   start_tray
 }
-# Qt sees no system tray without a host for the icons. trayer now and then exits at once when
-# it starts while the window manager is still settling in: it gets a second chance.
-start_tray() {
-  for attempt in 1 2 3; do
-    trayer --edge bottom --align right --widthtype pixel --width 120 --height 24 >"$work/trayer.log" 2>&1 &
-    tray=$!
-    pids="$tray $pids"
-    until_true 20 "xdotool search --class trayer >/dev/null 2>&1" && return
-    kill "$tray" 2>/dev/null || true
-  done
-  fail "trayer did not start: $(cat "$work/trayer.log")"
-}
+start_tray() { xdisplay_tray || fail "no notification area"; tray=$xdisplay_tray_pid; }
 
 # The X window of the main window of the copy whose process id is $1.
 main_window() { xdotool search --all --pid "$1" --name '^Tollora v1\.1$' 2>/dev/null | head -n 1; }

@@ -15,15 +15,14 @@ check() {  # check NAME CONDITION...
 finish() { echo "wine-e2e: $passed passed, $failed failed"; [ "$failed" -eq 0 ]; exit; }
 
 work=$(mktemp -d /tmp/tollora-wine.XXXXXX)
-display= xvfb_pid= wm_pid= bus_pid= mounted=
+mounted=
+. "$root/tools/xdisplay.sh"
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEARCH=win64
 # No Mono or Gecko prompts, and no sound drivers: the program must cope without a device.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv="
 cleanup() {
-  [ -n "$display" ] && { wineserver -k; wineserver -w; } 2>/dev/null
-  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
-  [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  [ -n "$xdisplay_pids" ] && { wineserver -k; wineserver -w; } 2>/dev/null
+  xdisplay_stop
   [ -n "$mounted" ] && umount "$mounted" 2>/dev/null
   chmod -R u+w "$work" 2>/dev/null
   rm -rf "$work"
@@ -45,26 +44,9 @@ check "the driver builds" x86_64-w64-mingw32-g++ -std=c++20 -Os -s -municode -st
   tests/win32/driver.cpp -loleacc -loleaut32 -lole32 -luuid -lgdi32 2>"$work/driver.log" || { cat "$work/driver.log"; finish; }
 
 # --- display, window manager, prefix ----------------------------------------------------------
-# A small screen: at 192 dpi a failed save's message beside the main window must be narrower.
-for n in 91 92 93 94 95 96 97 98 99; do
-  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-  if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
-  xvfb_pid=
-done
-check "a free X display in :91..:99" test -n "$display" || finish
-export DISPLAY=$display
-# A session bus of our own: without one, libdbus starts one for the display when Wine asks,
-# and it outlives the run.
-if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] && bus=$(dbus-daemon --session --fork --print-address=1 --print-pid=1); then
-  export DBUS_SESSION_BUS_ADDRESS=${bus%%$'\n'*}
-  bus_pid=${bus##*$'\n'}
-fi
-# Without a window manager Wine waits about 2 s on each DestroyWindow and NIM_DELETE.
-evilwm >"$work/evilwm.log" 2>&1 &
-wm_pid=$!
+# Its small screen (1024x768): at 192 dpi a failed save's message beside the main window must
+# be narrower. No trayer: the driver clicks the icon in Wine's own tray window.
+check "a virtual display with a window manager" xdisplay_start "$work" || finish
 wine wineboot -i >"$work/wineboot.log" 2>&1
 wineserver -w
 # Debian's Wine leaves a new prefix without its own fonts (Tahoma, MS Sans Serif, Marlett).
