@@ -82,8 +82,11 @@ TEST_F(QtProgram, MainWindowShowsTheForm) {
   EXPECT_EQ(widget<QLineEdit>(main(), "txtTime(0)")->geometry(), QRect(3, 9, 280, 24));
   EXPECT_EQ(widget<QPushButton>(main(), "cmdSetAlarm")->cursor().hotSpot(), QPoint(12, 1));
   main().cmdSetAlarm.setToolTip(u"Rings on Saturday");
-  const QWidget* setAlarm = widget<QPushButton>(main(), "cmdSetAlarm");
+  QPushButton* setAlarm = widget<QPushButton>(main(), "cmdSetAlarm");
   EXPECT_TRUE(setAlarm->toolTip() == "Rings on Saturday" && setAlarm->accessibleDescription() == "Rings on Saturday");
+  main().cmdSetAlarm.setBackColor(tollora::ColorAlarmRed);  // COLORREF 0x002323E6: red, not blue
+  const QImage face = setAlarm->grab().toImage();
+  EXPECT_EQ(face.pixelColor(face.width() / 2, 4), QColor(0xE6, 0x23, 0x23)) << "a graphical button takes its new colour";
   // The whole clock text in a font far wider than the one named.
   QLabel* clock = widget<QLabel>(main(), "lblTime");
   clock->setFont(QFont(QStringLiteral("DejaVu Sans"), 14, QFont::Bold));
@@ -135,13 +138,6 @@ TEST_F(QtProgram, TheRingPutsTheKeysOnStopReset) {
   QTest::keyClick(window(main())->windowHandle(), Qt::Key_Return);
   EXPECT_FALSE(main().TimerNotify.enabled()) << "Enter stops the ring";
   EXPECT_EQ(main().txtTime(0).text(), u"12/24/2030 7:30:00 AM");
-}
-
-TEST_F(QtProgram, GraphicalButtonTakesItsColourAfterAChange) {
-  QPushButton* button = widget<QPushButton>(main(), "cmdSetAlarm");
-  main().cmdSetAlarm.setBackColor(tollora::ColorAlarmRed);  // COLORREF 0x002323E6: red, not blue
-  const QImage face = button->grab().toImage();
-  EXPECT_EQ(face.pixelColor(face.width() / 2, 4), QColor(0xE6, 0x23, 0x23));
 }
 
 TEST_F(QtProgram, TypingReachesTheAlarmBoxButAPastedSecondLineNever) {
