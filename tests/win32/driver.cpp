@@ -408,8 +408,7 @@ void oneCopy(const std::wstring& folder, const std::wstring& shots) {
             focusOn(main, L"Stop/Reset") && waitFor([&] {
               return share(child(main, L"Static", L"Time's Up!"), kRed) > 0.02 && share(child(main, L"Button", L"Stop/Reset"), kRed) > 0.3;
             }),
-        "a text of two lines set from outside keeps the first; the alarm rings while the message is open: \"Time's Up!\", "
-        "\"Stop/Reset\" in red, with the keyboard's focus", [&] { return narrow(textOf(box)); });
+        "a value of two lines keeps the first; it rings with the message open, red, the focus on \"Stop/Reset\"", [&] { return narrow(textOf(box)); });
   check(screenshot(shots + L"\\windows-fired.bmp", main), "screenshot of the fired alarm");
   waitFor([] { return alerts.size() > 1; }, 1500);
   check(alerts == Names{L"Time's Up!"}, "a reader hears \"Time's Up!\" once, as a system alert",
@@ -461,8 +460,7 @@ void startingAgain(const std::wstring& folder, const std::wstring& linked) {
   // Through another drive letter (T: is drive C: again, as run.sh maps it): the same file.
   check(second.start(L"T" + folder.substr(1)) && second.ended(0, 10000) && waitFor([&] { return shown(main); }) &&
             forms(0, L"Tollora v1.1").size() == 1 && readFile(iniPath) == saved,
-        "a second start with its alarm file, through another drive letter, ends by itself, bringing it out of the tray, "
-        "alarm.ini untouched");
+        "a second start through another drive letter ends, bringing the copy out of the tray, alarm.ini untouched");
   check(beside.start(linked, L"--tray") &&
             waitFor([&] { return (other = beside.form()) && child(other, L"Edit", L"linked", false, true); }) && !IsWindowVisible(other) &&
             PostMessageW(other, kTrayCallback, 1, WM_LBUTTONUP) && waitFor([&] { return shown(other); }) && shown(main),
