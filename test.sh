@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Tollora and runs every test: the program on the headless backend (plain and under
-# AddressSanitizer/UndefinedBehaviorSanitizer), the alarm-file fuzzer, the fault tests, the
-# Linux program (Qt) and the Windows program under Wine. Installs what it needs first.
+# AddressSanitizer/UndefinedBehaviorSanitizer), the alarm-file fuzzer, the Linux program (Qt)
+# and the Windows program under Wine. Installs what it needs first.
 set -uo pipefail
 cd "$(dirname "$0")"
 tools/deps.sh test || exit 1
@@ -53,7 +53,6 @@ fuzz() {
 stage headless ctest_preset headless
 stage sanitize ctest_preset sanitize
 stage fuzz fuzz
-stage faults tests/faults.sh
 stage linux ctest_preset linux
 stage windows tests/win32/run.sh
 

@@ -1,6 +1,5 @@
-// The program on the virtual clock: the first state after start, "Set Alarm" and its busy bar,
-// ringing, "Stop/Reset", ringing once, clock changes, daylight-saving time and how often
-// Tollora wakes.
+// The program on the virtual clock: the first state, "Set Alarm", ringing, ringing once, clock
+// changes, daylight-saving time and how often Tollora wakes.
 #include <gtest/gtest.h>
 
 #include "tests/harness.h"
@@ -11,9 +10,8 @@ namespace {
 constexpr auto kArmed = Harness::Armed, kPending = Harness::Pending;
 
 TEST(Startup, TheFirstStateComparesTheLoadedAlarmAsAMomentAndNeverRewritesIt) {
-  // At 9:30:02 AM, 10:30 AM lies ahead though it sorts before it as text; the texts that name
-  // no moment sort after it and can never ring. Hidden before the clock's first tick (as a
-  // start in the tray is), the check still compares with the clock, not the empty label.
+  // 10:30 AM lies ahead though it sorts before 9:30 as text; texts that name no moment never
+  // ring. Hidden before the first tick, the check still compares with the clock.
   const struct { int ahead; const char* text; bool hidden; Harness::State state; } rows[] = {
       {3600, nullptr, false, kArmed},     {-3600, nullptr, false, kPending},
       {-3600, nullptr, true, kPending},   {0, "12/07/2026 9:31:04 AM ", false, kPending},
@@ -37,8 +35,7 @@ TEST(Startup, TheFirstStateComparesTheLoadedAlarmAsAMomentAndNeverRewritesIt) {
 }
 
 TEST(Startup, ASavedAlarmOutlivesAChangeOfRegionalSettings) {
-  // Saved under other settings, in the clock's order: the box shows it in today's layout once
-  // (nullptr: as saved) and it rings on its moment; told: the tray icon says it never rings.
+  // Shown in today's layout (nullptr: as saved); told: the tray icon says it never rings.
   const ui::RegionalSettings us, dotted{u".", u":", u"", u""}, japanese{u"/", u":", u"午前", u"午後"};
   const struct { ui::RegionalSettings now; const char* saved; bool tray; const char16_t* shown; bool rings, told; } cases[] = {
       {dotted, "12/07/2026 12:00:10 AM", true, u"12.07.2026 12:00:10 AM", true, false},
@@ -69,8 +66,7 @@ TEST(Startup, ASavedAlarmOutlivesAChangeOfRegionalSettings) {
 
 TEST(SetAlarm, RewritesTheTextIntoTheClocksLayoutSavesItRingsOnItsSecondAndTheTooltipSaysWhen) {
   const ui::RegionalSettings us, dotted{u".", u":", u"", u""};
-  // Set at 12:03:03 AM on Monday, 7 December 2026. The tooltip gives the day in the user's own
-  // long date; clockText nullptr: names no moment, stays as typed, never rings, no "Rings on".
+  // Set at 12:03:03 AM on Monday, 7 December 2026; clockText nullptr: names no moment.
   const char* soon = "Monday, 7 December 2026 at 00:03, in less than a minute";
   const struct { ui::RegionalSettings rs; const char* typed; const char* clockText; const char* tip; } rows[] = {
       {us, "12/7/26 12:03:24 am", "12/07/2026 12:03:24 AM", soon}, {us, " 12:03:52 AM", "12/07/2026 12:03:52 AM", soon},
@@ -99,8 +95,7 @@ TEST(SetAlarm, RewritesTheTextIntoTheClocksLayoutSavesItRingsOnItsSecondAndTheTo
 }
 
 TEST(SetAlarm, ATieAtTheBusyBarsEndCountsAsAhead) {
-  // A text equal to the label rings the moment either changes, so only a label the clock did
-  // not write can meet it: put the text there directly.
+  // Only a label the clock did not write can equal the text without ringing: put it there.
   Harness h;
   h.start(3500);  // the bar ends mid-second, clear of the clock's tick
   h.setAlarm(h.clockTextIn(3600));
@@ -111,11 +106,9 @@ TEST(SetAlarm, ATieAtTheBusyBarsEndCountsAsAhead) {
 }
 
 TEST(SetAlarm, AlarmSetShowsOnlyForTheAlarmAsSetAndSavedThatWillStillRingUntilPressedAgain) {
-  // Each case sets an alarm two minutes ahead, sees it green, then does something: the button
-  // shows `state`, and `again` once "Set Alarm" is pressed again; its tooltip says when it
-  // rings while green (counting down), else shows the layout to type. Each press runs the busy
-  // bar, in its colours, for a second (the first goes on from the bar primed at start) or 1.1 s,
-  // and it ends with one beep.
+  // An alarm two minutes ahead, green, then `then`: the button shows `state`, and `again` after
+  // "Set Alarm" once more. Each press runs the busy bar for 1 s (primed at start) or 1.1 s,
+  // ending in one beep.
   const auto text = [](Harness& h) { return h.main().txtTime(0).text(); };
   const struct { const char* what; std::function<void(Harness&)> then; Harness::State state, again; } cases[] = {
       {"a minute on", [](Harness& h) { h.advance(60 * 1000); }, kArmed, kArmed},
@@ -200,6 +193,7 @@ TEST(Ringing, TheWindowOrTheIconSaysTimesUpOnceAndItBeepsUntilStopReset) {
     EXPECT_EQ(h.backend.announcements, std::vector<std::u16string>(hidden ? 1 : 2, u"Time's Up!"));
     using Notes = std::vector<std::pair<std::u16string, std::u16string>>;
     EXPECT_EQ(h.backend.trayNotes, (hidden ? Notes{{u"Time's Up!", alarm}} : Notes{}));
+    EXPECT_TRUE(h.backend.attentionCalls.empty()) << "the window or the icon shows it";
     h.trayClick();  // clicking the icon's message is a click on the icon
     EXPECT_TRUE(m.visible());
     h.advance(100);
@@ -237,8 +231,7 @@ TEST(RingOnce, ARungAlarmStaysSilentWhenTheClockPassesItAgainUntilTheTextChanges
 TEST(ClockChange, WhateverMovesTheClockTheAlarmRingsOnItsSecondOrAtOnceWhenPassedAndNeverForWhatLiesBehind) {
   enum Then { Stay, HideAfterATick, Show };
   enum Rings { AtOnce, WithinASecond, WithinAMinute, AtItsSecond, Late, Never };
-  // In seconds: the alarm from now, and the jump, 5 s later, of the clock or, with `zone`, of
-  // the time zone; told: the platform says that the clock or the zone moved.
+  // In seconds: the alarm from now, and the jump 5 s later of the clock (or `zone`); told: announced.
   const struct { const char* what; bool hidden; int alarmIn, jumpS; bool told; Then then; Rings rings; bool zone = false; } cases[] = {
       {"a late tick steps over it", false, 10, 12, false, Stay, WithinASecond},
       {"a resume after its moment", false, 60, 3600, true, Stay, AtOnce},
@@ -248,8 +241,7 @@ TEST(ClockChange, WhateverMovesTheClockTheAlarmRingsOnItsSecondOrAtOnceWhenPasse
       {"hidden, set back", true, 60, -30, true, Stay, AtItsSecond},
       {"hidden, set past it", true, 60, 120, true, Stay, AtOnce},
       {"hidden, set back before one that lies behind", true, -20, -120, true, Stay, AtItsSecond},
-      // Aimed by the monotonic clock, the moment comes 50 s early by the wall: found spent at
-      // the first wake, it rings then, as a late tick would.
+      // Aimed by the monotonic clock, it is found spent at the first wake and rings then.
       {"hidden, set forward unannounced", true, 60, 50, false, Stay, Late},
       // The next clock tick finds what nobody announced and aims the hidden alarm anew.
       {"set forward unannounced, then hidden", false, 1800, 1500, false, HideAfterATick, AtItsSecond},
@@ -285,8 +277,7 @@ TEST(ClockChange, WhateverMovesTheClockTheAlarmRingsOnItsSecondOrAtOnceWhenPasse
 }
 
 TEST(ClockChange, AcrossDaylightSavingTimeAHiddenWindowRingsWhenAShownOneDoesAndOnce) {
-  // US Eastern time in 2026: clocks go forward at 2:00 AM on March 8 and back at 2:00 AM on
-  // November 1.
+  // US Eastern time in 2026: forward at 2:00 AM on March 8, back at 2:00 AM on November 1.
   const auto utc = [](int month, int day, int h, int min) { return ui::localMs({2026, month, day, h, min, 0, 0}); };
   constexpr std::int64_t kHour = 3600 * 1000;
   const struct { const char* what; ui::LocalTime start; const char16_t* alarm; std::int64_t ringsAtUtc; } cases[] = {
@@ -351,8 +342,7 @@ TEST(Wake, ShowingTheWindowBringsTheLabelUpToDateAtOnceAndNothingExtra) {
   EXPECT_EQ(h.backend.ticks["TimerTime"], ticks);
   h.advance(100);
   EXPECT_EQ(h.backend.ticks["TimerTime"], ticks + 1) << "and the next second comes on time";
-  // A clock set back while hidden leaves the label out of date as well; shown, a small step
-  // back that nobody announced shows at the next tick.
+  // Set back while hidden, and shown: a small unannounced step back shows at the next tick.
   h.hide();
   h.backend.jump(-5000, false);
   h.trayClick();
@@ -364,8 +354,7 @@ TEST(Wake, ShowingTheWindowBringsTheLabelUpToDateAtOnceAndNothingExtra) {
 }
 
 TEST(TimerLayer, EverySecondShowsAsItBeginsAndTheAlarmRingsOnTimeWhereCountdownsRunOutEarly) {
-  // Platform timers count on a clock of their own and may run out a little before the wall
-  // clock's moment: the clock waits out the rest, and the platform's slack saves that wake.
+  // Countdowns that run out early: the clock waits out the rest; the platform's slack saves that wake.
   for (int slack : {0, 5}) {
     SCOPED_TRACE(slack);
     Harness h;
@@ -396,11 +385,11 @@ TEST(Clock, AtMidnightTheLabelNeverShowsTheNewTimeWithTheOldDate) {
   h.start();
   h.type(u"12/07/2026 3:00:00 PM");  // hours behind, never rang
   h.advance(1999);
-  // A tick that reads the clock a millisecond before midnight, the clock moving on as it reads.
+  // A tick that reads the clock a millisecond before midnight, the clock moving on as it reads:
+  // a label a day behind would make the next tick's catch-up ring the afternoon's alarm.
   h.backend.msPerReading = 1;
   h.main().TimerTime_Timer();
   h.backend.msPerReading = 0;
-  // A label a day behind would make the next tick's catch-up ring the afternoon's alarm.
   h.advance(3000);
   EXPECT_FALSE(h.fired());
   EXPECT_EQ(h.label(), u"12/08/2026 12:00:03 AM");

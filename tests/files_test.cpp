@@ -1,7 +1,8 @@
-// alarm.ini on a real disk: loading and saving it, where it lives, links, things that are no
-// file, other users' files and links, and the leftovers of killed saves.
+// alarm.ini on a real disk: loading, saving, where it lives, links, what is no file, other
+// users' files and the leftovers of killed saves.
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <sys/stat.h>
@@ -32,8 +33,7 @@ TEST(AlarmFile, LoadsTheTwoValuesAndSavesExactlyTheThreeLines) {
   EXPECT_EQ(h.readIni(), "[ALARM]\r\nTime=\r\nTimeBAK=\r\n");
   EXPECT_EQ(h.message(), u"");
   EXPECT_EQ(namesIn(h.folder), std::vector<std::string>{"alarm.ini"}) << "and nothing beside it";
-  // One limit, said aloud: the longest text is saved and read back whole, a longer one is
-  // refused at "Set Alarm" and nothing is saved.
+  // The longest text is saved and read back whole; a longer one is refused, nothing saved.
   const std::u16string longest(ini::kMaxValue, u'y');
   h.setAlarm(longest);
   h.main().Unload();  // the program ends; the window's next use is a fresh start
@@ -44,8 +44,6 @@ TEST(AlarmFile, LoadsTheTwoValuesAndSavesExactlyTheThreeLines) {
   EXPECT_EQ(h.readIni(), "[ALARM]\r\nTime=" + ui::toUtf8(longest) + "\r\nTimeBAK=\r\n");
 }
 
-// What is no alarm file is never taken for "no alarm": the start says so, naming the file, and
-// leaves it as it is until the next "Set Alarm".
 TEST(AlarmFile, WhatIsNoAlarmFileIsReportedAtStartAndLeftAsItIs) {
   const struct { std::string bytes; const char16_t* said; } rows[] = {
       {"\x7F" "ELF\x02\x01\x01\0\0\0\x03\0>\0\x01\0\0\0", u"It is not an alarm file; the next \"Set Alarm\" replaces it. It holds bytes"},
@@ -63,8 +61,7 @@ TEST(AlarmFile, WhatIsNoAlarmFileIsReportedAtStartAndLeftAsItIs) {
   }
 }
 
-// On Windows an 8-bit code page holds the file; the program's own save reads back under any
-// other: texts beyond ASCII in UTF-8 behind a mark, ASCII byte for byte. Enough of 1252 and 932.
+// Saved under one 8-bit code page, read back under another: beyond ASCII in UTF-8 behind a mark.
 TEST(AlarmFile, TheProgramsOwnSaveReadsBackWhateverTheCodePage) {
   const auto codePage = [](std::map<char16_t, std::string> high) {
     return [high](const std::u16string& t) -> std::optional<std::string> {
@@ -100,7 +97,6 @@ TEST(PosixFiles, ASaveThroughLinksReplacesTheLastTargetAndKeepsTheLinks) {
   EXPECT_TRUE(fs::is_symlink(h.iniPath()) && fs::is_symlink(a / "one.ini") && fs::is_symlink(b / "two.ini"));
   EXPECT_EQ(namesIn(h.folder), (std::vector<std::string>{"a", "alarm.ini"})) << "no temporary left";
   EXPECT_EQ(namesIn(b), (std::vector<std::string>{"real.ini", "two.ini"}));
-  // A link that loops fails with a reason and creates nothing.
   fs::create_symlink("loop.ini", h.folder / "other.ini");
   fs::create_symlink("other.ini", h.folder / "loop.ini");
   EXPECT_NE(ui::PosixFileSystem().replace(u16(h.folder / "loop.ini"), "x").reason, u"");
@@ -122,7 +118,6 @@ TEST(PosixFiles, WhatIsNoRegularFileIsNeitherReadNorReplacedAndNothingWaits) {
     EXPECT_EQ(fs::status(p).type(), type) << p;
   }
   EXPECT_EQ(namesIn(h.folder), (std::vector<std::string>{"alarm.ini", "folder.ini"}));
-  // The program says that the saved alarm could not be read, and why, and leaves it.
   h.start();
   EXPECT_NE(h.message().find(u"saved alarm could not be read from\r\n" + u16(pipe) + u"\r\n\r\nIt is a named pipe"),
             std::u16string::npos);
@@ -132,9 +127,8 @@ TEST(PosixFiles, WhatIsNoRegularFileIsNeitherReadNorReplacedAndNothingWaits) {
 TEST(PosixFiles, AsAnOrdinaryUserOthersLinksReadOnlyFilesAndFoldersAreRefused) {
   if (::geteuid() != 0) GTEST_SKIP() << "making other users' files needs root, as in CI";
   Harness h;
-  // The user's own folder, holding a read-only alarm.ini and a file of theirs that another
-  // user's link in a folder the user's group may write to points at; a folder the user
-  // cannot search.
+  // The user's folder with a read-only alarm.ini and a file another user's link points at, in a
+  // folder the user's group may write to; a folder the user cannot search.
   const fs::path own = h.folder / "own", shared = h.folder / "shared", closed = h.folder / "closed";
   fs::create_directory(own);
   fs::create_directory(shared);
@@ -165,7 +159,6 @@ TEST(PosixFiles, AsAnOrdinaryUserOthersLinksReadOnlyFilesAndFoldersAreRefused) {
 
   const int failed = asNobody([&] {
     int bad = 0;
-    // The program: a read-only alarm.ini stays where it is, and its save is reported.
     if (!h.startProgram() || h.main().AlarmFilePath != u16(own / "alarm.ini")) bad |= 1;
     h.setAlarm(u"01/11/2022 1:11:01 PM");
     if (h.message().empty() || slurp(own / "alarm.ini") != kSaved) bad |= 2;
@@ -176,7 +169,6 @@ TEST(PosixFiles, AsAnOrdinaryUserOthersLinksReadOnlyFilesAndFoldersAreRefused) {
     const auto w = files.replace(planted, "evil");
     if (w.ok || w.reason.find(planted) == std::u16string::npos) bad |= 8;
     if (!files.replace(u16(shared / "link.ini"), "new").ok) bad |= 16;  // a link of the user's own
-    // A file there that may not be read, or in a folder that may not be searched, is no missing file.
     for (const fs::path& p : {h.folder / "secret.ini", closed / "alarm.ini"}) {
       const auto secret = files.read(u16(p), 100);
       if (secret.status != ui::ReadResult::Status::Unreadable || secret.reason != u"Permission denied") bad |= 32;
@@ -214,8 +206,53 @@ TEST(PosixFiles, ASaveClearsOnlyItsOwnLeftoversOfEndedProcesses) {
   EXPECT_EQ(namesIn(h.folder), kept);
 }
 
-// The real file system with a folder that refuses writes, as /usr/bin does a user's (which root
-// cannot play by permissions).
+// Saves killed at random moments leave the old file or the new, and the next save clears their
+// temporaries; on a small disk of its own (root), a full disk and a read-only one are reported,
+// naming the file, and the old file stays.
+TEST(PosixFiles, KilledSavesAFullDiskAndAReadOnlyDiskLoseNothing) {
+  Harness h;
+  const std::string a = "[ALARM]\r\nTime=A" + std::string(200, 'a') + "\r\nTimeBAK=\r\n", b = "[ALARM]\r\nTime=B\r\nTimeBAK=\r\n";
+  h.writeIni(a);
+  std::set<std::string> seen;
+  for (int i = 0; i < 300; ++i) {
+    const pid_t saver = ::fork();
+    if (saver == 0)
+      for (ui::PosixFileSystem files;;) files.replace(u16(h.iniPath()), h.readIni() == a ? b : a);
+    ::usleep(1000 + i % 9 * 1000);
+    ::kill(saver, SIGKILL);
+    ::waitpid(saver, nullptr, 0);
+    seen.insert(h.readIni());
+  }
+  EXPECT_EQ(seen, (std::set<std::string>{a, b}));
+  h.start();
+  h.setAlarm(u"after");
+  EXPECT_EQ(namesIn(h.folder), std::vector<std::string>{"alarm.ini"}) << "no temporaries left";
+  if (::geteuid() != 0) GTEST_SKIP() << "a disk of its own needs root, as in CI";
+  const fs::path small = h.folder / "small", file = small / "alarm.ini";
+  fs::create_directory(small);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=16k") != 0)
+      ::_exit(100);
+    put(file, b);
+    put(small / "filler", std::string(64 * 1024, 'x'));  // as much as fits
+    h.main().AlarmFilePath = u16(file);
+    h.setAlarm(std::u16string(4000, u'x'));
+    int bad = h.message().find(u"No space left") == std::u16string::npos ? 1 : 0;
+    fs::remove(small / "filler");
+    ::mount("tmpfs", small.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=16k");
+    h.setAlarm(u"new alarm");
+    bad |= h.message().find(u"Read-only") == std::u16string::npos ? 2 : 0;
+    bad |= h.message().find(u16(file)) == std::u16string::npos || slurp(file) != b || namesIn(small).size() != 1 ? 4 : 0;
+    ::_exit(bad);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << WEXITSTATUS(status) << " (1: full, 2: read-only, 4: not kept)";
+}
+
+// The real file system with a folder that refuses writes, as /usr/bin does a user's.
 struct Disk : ui::PosixFileSystem {
   std::optional<fs::path> readOnlyFolder;
   bool readOnly(const std::u16string& path) const {
@@ -247,8 +284,7 @@ TEST(AlarmHome, BesideTheProgramWhereItCanWriteElseInTheUsersOwnFolder) {
     ASSERT_TRUE(h.startProgram());
     const fs::path file = c.own ? h.settingsFolder() / "alarm.ini" : h.iniPath();
     EXPECT_EQ(h.main().AlarmFilePath, u16(file));
-    // The user's own folder, made at start and private to them, has no alarm yet: the one
-    // beside the program is where it starts, and the user hears where it now lives.
+    // The alarm beside the program is copied into the user's own folder, and the user told.
     EXPECT_EQ(h.main().txtTime(0).text(), u"beside");
     EXPECT_EQ(h.message().starts_with(u"Tollora now keeps your alarm in\r\n" + u16(file)), c.own);
     EXPECT_EQ(fs::exists(h.settingsFolder()), c.own);
@@ -270,27 +306,25 @@ TEST(PosixFiles, TheFoldersOfTheSystemAndOfTheUser) {
   const char* home = std::getenv("HOME");
   const std::string kept = home ? home : "";
   ::setenv("HOME", "/home/ann/", 1);
-  // The system's folders, and the one this build installs into unless that is in the home.
   for (const char* f : {"/usr/bin", "/usr/local/bin", "/bin", "/sbin", "/lib64/x", "/opt/t", "/etc", "/var", "/srv/b"})
     EXPECT_TRUE(ui::posixSystemFolder(f, "/srv/b")) << f;
   for (const char* f : {"/home/ann/.local/bin", "/tmp/x", "/usrx", "/srv"})
     EXPECT_FALSE(ui::posixSystemFolder(f, "/srv/b")) << f;
   EXPECT_FALSE(ui::posixSystemFolder("/home/ann/.local/bin", "/home/ann/.local/bin"));
-  // The base directory rules: a relative $XDG_CONFIG_HOME is to be ignored.
+  // A relative $XDG_CONFIG_HOME is ignored.
   ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
   EXPECT_EQ(ui::posixUserFolder(), u"/cfg/tollora");
   ::setenv("XDG_CONFIG_HOME", "relative/cfg", 1);
   EXPECT_EQ(ui::posixUserFolder(), u"/home/ann/.config/tollora");
+  ::unsetenv("XDG_STATE_HOME");
+  EXPECT_EQ(ui::posixStateFolder(), u"/home/ann/.local/state/tollora");
   ::unsetenv("XDG_CONFIG_HOME");
   home ? ::setenv("HOME", kept.c_str(), 1) : ::unsetenv("HOME");
-  // Whether a new file can be made is tried for real, and leaves nothing.
   EXPECT_FALSE(ui::PosixFileSystem().canCreate(u"/no-such-folder/alarm.ini"));
   EXPECT_FALSE(ui::PosixFileSystem().canCreate(u"/proc/self/alarm.ini")) << "not even root makes files here";
 }
 
-// One alarm file, one key for its copy, however the file is reached: a linked folder, a bind
-// mount (seen by root and by an ordinary user alike), a hard link; before the file exists and
-// after a save has replaced it.
+// One key per alarm file through a linked folder, a bind mount, a hard link, before and after a save.
 TEST(PosixFiles, OneFileHasOneIdentityHoweverItIsReached) {
   if (::geteuid() != 0) GTEST_SKIP() << "a bind mount needs root, as in CI";
   Harness h;
@@ -311,7 +345,6 @@ TEST(PosixFiles, OneFileHasOneIdentityHoweverItIsReached) {
   };
   const pid_t child = ::fork();
   if (child == 0) {
-    // A mount namespace of its own, so the bind mount goes with the child.
     if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         ::mount(real.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0)
       ::_exit(100);

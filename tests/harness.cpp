@@ -63,11 +63,7 @@ void Harness::ringAndStop() {
   ASSERT_FALSE(fired());
 }
 
-void Harness::writeIni(const std::string& bytes) const { put(iniPath(), bytes); }
-std::string Harness::readIni() const { return slurp(iniPath()); }
-
 std::u16string u16(const std::string& s) { return ui::fromUtf8(s); }
-std::u16string u16(const fs::path& p) { return ui::fromUtf8(p.string()); }
 
 std::string slurp(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);

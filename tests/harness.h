@@ -1,5 +1,4 @@
-// A running Tollora on the headless backend, in a fresh program folder of its own, and the
-// few helpers the tests share.
+// A Tollora on the headless backend in a fresh program folder, and the tests' helpers.
 #pragma once
 
 #include <filesystem>
@@ -16,12 +15,22 @@ namespace tollora::testing {
 
 namespace fs = std::filesystem;
 
-// The program's colours as the user sees them (0x00BBGGRR), written out: a change is a change.
+std::u16string u16(const std::string& s);
+inline std::u16string u16(const fs::path& p) { return u16(p.string()); }
+inline std::u16string u16(const char* s) { return u16(std::string(s)); }
+std::string slurp(const fs::path& p);
+// The bytes of a text in UTF-16 after its byte-order mark, as Notepad saves "Unicode".
+std::string utf16(const std::u16string& text, bool bigEndian, bool mark = true);
+void put(const fs::path& p, const std::string& bytes);
+std::vector<std::string> namesIn(const fs::path& folder);  // sorted
+// Runs `body` in a child process as user 65534; gives its exit status.
+int asNobody(const std::function<int()>& body);
+
+// The program's colours (0x00BBGGRR), written out: a change is a change.
 constexpr ui::Color kGreen = 0x0000C000, kOrange = 0x000080FF, kRed = 0x002323E6;
 
 class Harness {
  public:
-  // Does not start the program: a test may set up the folder and clock first.
   Harness();
   ~Harness();
 
@@ -34,7 +43,7 @@ class Harness {
   bool startProgram(const StartOptions& options = {}) { return tollora::start(options) == Started::Running; }
   Alarm& main() { return ui::form<Alarm>(); }
 
-  // The user's actions. Typing replaces the whole box, as select-all and typing or pasting.
+  // Typing replaces the whole box.
   void type(const std::u16string& text) { main().txtTime(0).nativeEdited(text, text.size()); }
   void click(ui::Button& b) { b.raiseClick(); }
   void setAlarm(const std::u16string& text) {
@@ -63,24 +72,12 @@ class Harness {
   fs::path iniPath() const { return folder / "alarm.ini"; }
   fs::path settingsFolder() const { return folder / "home" / ".config" / "tollora"; }  // made by a save
   fs::path stateFolder() const { return folder.string() + "-state"; }  // beside: the tests list `folder`
-  void writeIni(const std::string& bytes) const;
-  std::string readIni() const;
+  void writeIni(const std::string& bytes) const { put(iniPath(), bytes); }
+  std::string readIni() const { return slurp(iniPath()); }
 
   fs::path folder;
   ui::HeadlessBackend backend;
   ui::App app{backend};
 };
-
-std::u16string u16(const std::string& s);
-std::u16string u16(const fs::path& p);
-inline std::u16string u16(const char* s) { return u16(std::string(s)); }
-std::string slurp(const fs::path& p);
-// The bytes of a text in UTF-16 after its byte-order mark, as Notepad saves "Unicode".
-std::string utf16(const std::u16string& text, bool bigEndian, bool mark = true);
-void put(const fs::path& p, const std::string& bytes);
-std::vector<std::string> namesIn(const fs::path& folder);  // sorted
-// Runs `body` in a child process as the unprivileged user 65534, as a user of a shared
-// machine would; gives its exit status (the tests run as root in CI).
-int asNobody(const std::function<int()>& body);
 
 }  // namespace tollora::testing

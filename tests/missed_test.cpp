@@ -1,5 +1,4 @@
-// Missed alarms: told once at the next start, never for one that rang or was never armed; a
-// short sleep rings with how late it is, a long one is told rather than rung; the memory file.
+// Missed alarms: told once at the next start; a short sleep rings late, a long one is told.
 #include <gtest/gtest.h>
 
 #include "alarm/alarm_state.h"
@@ -15,9 +14,7 @@ TEST(Missed, AnArmedAlarmThatCameDueUnseenIsToldOnceAndOneHoursLateIsToldNotRung
   enum Then { Close, RingThenClose, Sleep };
   const std::u16string closed = u"The alarm of 01/11/2022 1:01:00 PM came due at 1:01 PM while Tollora was not running.",
                        asleep = u"The alarm of 01/11/2022 1:01:00 PM came due at 1:01 PM while the computer was asleep.";
-  // Started at 1:00 PM, the alarm set (typed: as typed), then the machine sleeps or the program
-  // ends for `ms`; a start follows, and another: told (or rung) first, silent the second time.
-  // In the tray: started with --tray, or hidden there while asleep.
+  // Set at 1:00 PM, then asleep or closed for `ms`, then two starts: told (or rung) once.
   const struct { const char* what; const char* typed; Then then; std::int64_t ms; bool tray, damaged; std::u16string told, rings; } cases[] = {
       {"closed, started shown", nullptr, Close, 5 * kMin, false, false, closed, {}},
       {"closed, started in the tray", nullptr, Close, 5 * kMin, true, false, closed, {}},
@@ -81,7 +78,6 @@ TEST(Missed, TheMemoryKeepsAnyPathAndTextAndAnythingElseIsNothingRemembered) {
   EXPECT_EQ(DecodeMemories(bytes), all);
   for (const std::string& damaged : {bytes.substr(0, bytes.size() - 1), "x" + bytes, bytes + "armed\t1\t/a\n", bytes + "rang\t1\t\\q\t\n"})
     EXPECT_TRUE(DecodeMemories(damaged).empty());
-  // A memory that cannot be written is told once, as a failed save is.
   Harness h;
   put(h.stateFolder(), "a file, no folder");
   ASSERT_TRUE(h.startProgram());

@@ -1,5 +1,4 @@
-// The committed files in resources/ have the shapes the program relies on: picture sizes, the
-// icon's and cursor's layout, the beep's format.
+// The files in resources/ have the shapes the program relies on.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -1,5 +1,5 @@
-// Starting: one copy per alarm file and --tray; the notification-area icon; the exit
-// confirmation, closing, and the message and About windows.
+// Starting: one copy per alarm file, --tray; the tray icon; the exit question, closing, the
+// message and About windows.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,8 +16,7 @@ namespace {
 
 using ui::TrayClick;
 
-// Whatever the copy that holds the alarm file does, a start settles within four seconds: it
-// runs, it hands over to that copy, or it tells the user why it cannot run.
+// Whatever the holder of the alarm file does, a start settles within four seconds.
 TEST(OneCopy, EveryStartSettlesWithinFourSecondsWithAClearResult) {
   using Claim = ui::App::Claim;
   using Lock = ui::Backend::InstanceLock;
@@ -52,7 +51,6 @@ TEST(OneCopy, AStartWhileACopyRunsWithTheSameAlarmBringsItForwardOrSaysWhyNotAnd
   EXPECT_EQ(tollora::start(), Started::Forwarded);
   EXPECT_EQ(h.backend.forwardedKeys, std::vector<std::u16string>{linked});
   EXPECT_EQ(h.message(), u"");
-  // A copy that does not answer, or no lock to be had: the user is told, naming the file.
   h.backend.otherCopies = {{key, {ui::HeadlessBackend::kNever}}};
   EXPECT_EQ(tollora::start(), Started::Refused);
   EXPECT_NE(h.message().find(u"does not respond:\r\n" + key), std::u16string::npos);
@@ -62,13 +60,11 @@ TEST(OneCopy, AStartWhileACopyRunsWithTheSameAlarmBringsItForwardOrSaysWhyNotAnd
   EXPECT_NE(h.message().find(u"only copy running for this alarm file:\r\n" + key), std::u16string::npos);
   EXPECT_EQ(h.app.formsCount(), 1) << "the message is the only window";
   EXPECT_TRUE(h.backend.trayCalls.empty()) << "no second icon";
-  // A copy with another alarm file runs side by side.
   h.backend.freeLock = ui::Backend::InstanceLock::Held;
   h.backend.otherCopies[u"/some/other/portable/folder/alarm.ini"] = {};
   ASSERT_TRUE(h.startProgram());
   EXPECT_EQ(h.backend.claimedKeys, std::vector<std::u16string>{h.backend.files().identity(key)});
-  // Started again, by that file's path or another, the running copy comes out of the tray
-  // and forward, with no exit question; another file's start does not reach it.
+  // Started again with its file, the copy comes out of the tray and forward, without a question.
   h.hide();
   EXPECT_FALSE(h.backend.startAgain(u"/another/alarm.ini"));
   EXPECT_FALSE(h.main().visible());
@@ -77,8 +73,7 @@ TEST(OneCopy, AStartWhileACopyRunsWithTheSameAlarmBringsItForwardOrSaysWhyNotAnd
   EXPECT_EQ(h.app.loadedInstance<Alert>(), nullptr);
 }
 
-// The lock file goes with the copy that holds it, so none pile up; a start that had it open
-// meanwhile locks a new one, never the removed file, which would let a third start run too.
+// The lock file goes with its copy; a start that had it open locks a new one, never the removed one.
 TEST(OneCopy, TheLockFileGoesWithItsCopyAndTheNextStartLocksItsSuccessor) {
   Harness h;
   const fs::path run = h.folder / "run";
@@ -100,7 +95,6 @@ TEST(OneCopy, TheLockFileGoesWithItsCopyAndTheNextStartLocksItsSuccessor) {
   EXPECT_EQ(namesIn(run), std::vector<std::string>{});
 }
 
-// What the Linux program prints where, and its status, is in tests/qt/instance_e2e.sh.
 TEST(CommandLine, StartsWithTrayAnswersHelpAndVersionAndRefusesAnythingElse) {
   using Case = std::tuple<std::vector<std::u16string>, std::u16string, int>;  // words; the answer's first line, status
   for (const auto& [args, first, status] : std::vector<Case>{{{u"--tray"}, u"", 0},
@@ -115,27 +109,13 @@ TEST(CommandLine, StartsWithTrayAnswersHelpAndVersionAndRefusesAnythingElse) {
   EXPECT_TRUE(ParseCommandLine({u"--tray"}).options.tray);
 }
 
-TEST(StartInTray, TrayStartsHiddenBehindTheIconAndStillRingsOrShownWithoutOne) {
-  for (bool tray : {true, false}) {
-    Harness h;
-    h.backend.trayAvailable = tray;
-    ASSERT_TRUE(h.startProgram({.tray = true}));
-    EXPECT_EQ(h.main().visible(), !tray);
-    if (!tray) continue;
-    h.type(h.clockTextIn(5));
-    h.advance(6000);
-    EXPECT_TRUE(h.fired()) << "hidden, and still ringing";
-  }
-}
-
-TEST(Tray, MinimiseHidesBehindTheIconWhoseClicksBringTheWindowBack) {
+TEST(Tray, TrayStartsHiddenBehindTheIconWhoseClicksBringTheWindowBack) {
   Harness h;
-  h.start();
+  ASSERT_TRUE(h.startProgram({.tray = true}));
   auto& m = h.main();
   ASSERT_EQ(h.backend.trayCalls.size(), 1u);
   EXPECT_EQ(h.backend.trayCalls[0].icon.hWnd, m.hWnd()) << "its clicks reach the main window";
   EXPECT_EQ(h.backend.trayCalls[0].icon.tip, u"Left Click To Restore / Right Click To Exit");
-  h.hide();
   EXPECT_FALSE(m.visible());
   for (TrayClick click : {TrayClick::LeftUp, TrayClick::LeftDoubleClick}) {
     h.trayClick(click);
@@ -151,27 +131,28 @@ TEST(Tray, MinimiseHidesBehindTheIconWhoseClicksBringTheWindowBack) {
 TEST(Tray, AWindowIsNeverHiddenWhereNothingCouldBringItBack) {
   Harness h;
   h.backend.trayAvailable = false;
-  h.start();
+  ASSERT_TRUE(h.startProgram({.tray = true}));
   auto& m = h.main();
   const auto normal = [&] { return m.visible() && m.WindowState() == ui::vbNormal; };
+  EXPECT_TRUE(normal()) << "--tray with no tray starts shown";
   h.hide();
   EXPECT_TRUE(m.visible() && m.WindowState() == ui::vbMinimized) << "minimised the ordinary way";
-  // A panel that starts after the program: the icon goes in, and minimising hides into it.
+  // A panel that starts after the program gets the icon.
   h.backend.setTrayAvailable(true);
   EXPECT_TRUE(h.backend.trayIconShown());
   h.trayClick();
   h.hide();
   EXPECT_FALSE(m.visible());
-  // The panel ends: the hidden window comes back; minimised again it stays on the taskbar,
-  // and ringing there brings it up.
+  // The panel ends: the hidden window comes back; ringing minimised brings it up.
   h.backend.setTrayAvailable(false);
   EXPECT_TRUE(normal());
   h.hide();
   h.type(h.clockTextIn(2));
   ASSERT_TRUE(h.until([&] { return h.fired(); }, 5000));
   EXPECT_TRUE(normal());
+  EXPECT_EQ(h.backend.attentionCalls, std::vector<ui::Handle>{m.hWnd()}) << "where nothing else shows the ringing";
   h.click(m.cmdReset);
-  // A panel that ends unannounced (Explorer that died) is found out by ringing and minimising.
+  // A panel that ends unannounced is found out by ringing and minimising.
   h.backend.trayAvailable = true;
   h.hide();
   ASSERT_FALSE(m.visible());
@@ -180,6 +161,7 @@ TEST(Tray, AWindowIsNeverHiddenWhereNothingCouldBringItBack) {
   ASSERT_TRUE(h.until([&] { return h.fired(); }, 5000));
   EXPECT_TRUE(normal());
   EXPECT_TRUE(h.backend.trayNotes.empty());
+  EXPECT_EQ(h.backend.attentionCalls.size(), 2u);
   h.hide();
   EXPECT_TRUE(m.visible());
 }
@@ -225,8 +207,7 @@ TEST(Shutdown, ClosingTheWindowOrYesClosesEveryWindowNewestFirstAndEndsTheProgra
 }
 
 TEST(Message, OneAtATimeBesideTheMainWindowNeverUnderOrOverItNarrowerWhereItMustBe) {
-  // Screens in twips (15 a pixel at 96 dpi, 7.5 at 192) less a task bar, the main window centred
-  // (at the bottom for "above"); frames reckoned as the placement does.
+  // Screens in twips less a task bar, the main window centred (at the bottom for "above").
   constexpr int kFrameWidth = 240, kFrameHeight = 720;
   enum Main { Shown, NotYetShown, Minimised };
   const struct { const char* what; int width, height; Main main; const char* side; } cases[] = {

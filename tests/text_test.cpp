@@ -1,5 +1,5 @@
-// The texts Tollora reads and writes, as tables: the clock's own text, the forgiving reader of
-// typed alarms, the alarm file's reader and writer, and the single-line box.
+// The texts Tollora reads and writes: the clock text, the reader of typed alarms, the alarm
+// file's reader and writer, the single-line box.
 #include <gtest/gtest.h>
 
 #include "alarm/alarm_reader.h"
@@ -22,7 +22,7 @@ TEST(ClockText, WritesTheClocksLayoutAndReadsBackOnlyThat) {
       {at(2022, 1, 11, 12, 0, 0), kUs, u"01/11/2022 12:00:00 PM"},
       {at(2000, 2, 29, 23, 59, 59), kUs, u"02/29/2000 11:59:59 PM"},
       {at(2022, 3, 4, 15, 6, 7), {u".", u"-", u"vorm.", u"nachm."}, u"03.04.2022 3-06-07 nachm."},
-      // Designators empty or alike would name two moments a day: the clock writes AM and PM.
+      // Designators empty or alike: the clock writes AM and PM.
       {at(2026, 12, 7, 19, 30, 0), kDotted, u"12.07.2026 7:30:00 PM"},
       {at(2026, 12, 7, 7, 30, 0), {u"/", u":", u"x", u"x"}, u"12/07/2026 7:30:00 AM"},
       {at(2026, 12, 7, 19, 30, 0), {u"", u"", u"", u"PM"}, u"12/07/2026 7:30:00 PM"},
@@ -125,19 +125,15 @@ TEST(AlarmFile, IsReadLeniently) {
       {"[ALARM]\nTime=first\nTime=second\n[ALARM]\nTime=third\n", u"first"}, {"[ALARM]\n[ALARM]\nTime=late\n", u""},
       {"", u""}, {"[ALARM]\r\nTimeBAK=only\r\n", u""}, {"[ALARMS]\nTime=x\n", u""},
       {"[ALARM\nTime=open bracket\n", u"open bracket"}, {"[ALARM]\nno equals here\nTime=ok\n", u"ok"},
-      // A byte-order mark means UTF-8, and so does well-formed UTF-8 beyond ASCII (Notepad's
-      // default); anything else is the code page's (here Latin-1): a lone lead byte, an
-      // encoded surrogate.
+      // A byte-order mark or well-formed UTF-8 beyond ASCII is UTF-8; else the code page's (Latin-1).
       {"\xEF\xBB\xBF[ALARM]\r\nTime=caf\xC3\xA9\r\n", u"caf\u00e9"},
       {"[ALARM]\nTime=caf\xC3\xA9 \xF0\x9F\x94\x94", u"caf\u00e9 \U0001F514"},
       {"[ALARM]\nTime=caf\xE9 \xC3", u"caf\u00e9 \u00c3"}, {"[ALARM]\nTime=\xED\xA0\x80", u"\u00ed\u00a0\u0080"},
-      // UTF-16 in either order, behind its mark or told by its NULs; a last byte without its
-      // pair is no character.
+      // UTF-16 in either order, behind its mark or told by its NULs; a lone last byte is dropped.
       {utf16(notepad, false), u"caf\u00e9 \U0001F514"}, {utf16(notepad, true), u"caf\u00e9 \U0001F514"},
       {utf16(u"[ALARM]\nTime=x", true) + "\x41", u"x"}, {utf16(notepad, false, false), u"caf\u00e9 \U0001F514"},
       {utf16(notepad, true, false), u"caf\u00e9 \U0001F514"},
-      // No text at all gives nothing (the start says so): NULs that are no UTF-16, control
-      // characters, broken UTF-8 or UTF-16.
+      // No text: NULs that are no UTF-16, control characters, broken UTF-8 or UTF-16.
       {std::string("[ALARM]\nTime=before\0after\n", 26), u""}, {"[ALARM]\nTime=a\x01\n", u""},
       {"\xEF\xBB\xBF[ALARM]\nTime=\xC3", u""}, {utf16(u"[ALARM]\nTime=\xD800", false), u""},
   };
@@ -178,7 +174,6 @@ TEST(SingleLineBox, KeepsWhatAnEditBringsUpToItsFirstLineBreak) {
     std::size_t caretAfter;
   } rows[] = {
       {u"", u"12/24/2026 7:30:00 AM\r\n", {}, u"12/24/2026 7:30:00 AM", 21}, {u"", u"first\nsecond\n", {}, u"first", 5},
-      // Into the middle of a line: the line around the paste stays, the caret after what was kept.
       {u"12/24/2026 AM", pasted, pasted.size() - 3, u"12/24/2026 7:30:00 AM", 18},
       {u"ab", u"abb\nb", {}, u"abb", 3}, {u"ab", u"ax\nyb", {}, u"axb", 2},
       {u"ab", u"new\nline", 0, u"new", 3},  // a caret that cannot be right is not trusted

@@ -1,10 +1,6 @@
-# Reads the program through the desktop's accessibility bus (AT-SPI) as a screen reader does,
-# and sets its text and presses its buttons the same way. Started by a11y.sh inside its own
-# session bus and X display:
-#
+# Reads and works the program through the accessibility bus (AT-SPI), as a screen reader does.
+# Started by a11y.sh in its own session bus and X display; prints one PASS/FAIL line per check.
 #   a11y.py <path of tollora> <program output>
-#
-# prints one PASS/FAIL line per check.
 import subprocess
 import sys
 import time
@@ -25,7 +21,6 @@ def check(ok, what, detail=""):
 
 
 def until(condition, limit=10):
-    """Polls until condition() gives something true; returns it, or None after `limit` s."""
     end = time.time() + limit
     while True:
         while context.pending():
@@ -100,7 +95,6 @@ def main():
         press(about, "Close")
         check(until(lambda: window("About") is None), "\"Close\" closes it")
 
-    # An alarm set and left to fire while the window is hidden in the tray: spoken once.
     alarm = subprocess.run(["date", "-d", "+4 sec", "+%m/%d/%Y %-I:%M:%S %p"], capture_output=True, text=True).stdout.strip()
     box.queryEditableText().setTextContents(alarm)
     press(main, "Minimize To Tray")
@@ -113,9 +107,7 @@ def main():
 
 
 if __name__ == "__main__":
-    # Listening before the program starts, as a screen reader started with the desktop does: a
-    # listener registered later got none of its events in some runs (Qt 6.4's bridge learning
-    # of it late, it seems).
+    # Listening before the program starts: a listener registered later missed events in some runs.
     pyatspi.Registry.registerEventListener(on_showing, "object:state-changed:showing")
     program = subprocess.Popen([sys.argv[1]], stdout=open(sys.argv[2], "w"), stderr=subprocess.STDOUT)
     try:

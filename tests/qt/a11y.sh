@@ -1,9 +1,6 @@
 #!/bin/sh
-# The real program read through the desktop's accessibility bus (AT-SPI) and worked through it,
-# as a screen-reader user works it: names and roles, hidden controls, the About dialog, and the
-# announcement of a firing alarm. Runs on its own X display and its own
-# session bus, so neither a desktop nor another test is touched.
-#
+# The real program read and worked through the accessibility bus (AT-SPI), on its own X display
+# and session bus: names and roles, hidden controls, About, the announcement of a ring.
 # usage: a11y.sh <path of tollora>
 set -eu
 python=/usr/bin/python3  # Debian's, which has pyatspi
@@ -14,8 +11,7 @@ if [ -z "${TOLLORA_A11Y_BUS:-}" ]; then
 fi
 . "$(dirname "$0")/session.sh"
 start_session
-# What a screen reader does when it starts: switch the desktop's accessibility on. Toolkits
-# watch this switch and only then put their windows on the bus.
+# Accessibility switched on, as a screen reader does: only then do toolkits join the bus.
 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
   string:org.a11y.Status string:IsEnabled variant:boolean:true >/dev/null 2>&1 || fail "no accessibility bus"
 cp "$1" "$(dirname "$1")/beep.wav" "$work/"

@@ -1,5 +1,5 @@
-// The real program on the Qt backend, on the offscreen platform: what the controls hold must
-// show on the widgets, and clicks and tray activations must come back to the program.
+// The real program on the Qt backend's offscreen platform: what the controls hold shows on the
+// widgets, and clicks and tray activations come back to the program.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -32,13 +32,12 @@ using tollora::About;
 using tollora::Alarm;
 
 std::filesystem::path freshFolder() {
-  std::random_device rd;
-  auto folder = std::filesystem::temp_directory_path() / ("tollora-qt-test-" + std::to_string(rd()));
+  auto folder = std::filesystem::temp_directory_path() / ("tollora-qt-test-" + std::to_string(std::random_device()()));
   std::filesystem::create_directories(folder);
   return folder;
 }
 
-// Frees what deleteLater left behind, as the event loop would.
+// Frees what deleteLater left behind.
 void settle() {
   QCoreApplication::processEvents();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -47,7 +46,6 @@ void settle() {
 class QtProgram : public ::testing::Test {
  protected:
   QtProgram() {
-    // The one-copy lock and socket go in a runtime folder of the test's own.
     std::filesystem::create_directory(folder / "run");
     std::filesystem::permissions(folder / "run", std::filesystem::perms::owner_all);
     ::setenv("XDG_RUNTIME_DIR", (folder / "run").c_str(), 1);
@@ -78,23 +76,23 @@ TEST_F(QtProgram, MainWindowShowsTheForm) {
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Tollora v1.1"));
   EXPECT_TRUE(w->isVisible());
   EXPECT_EQ(w->size(), QSize(288, 154));  // 4320 x 2310 twips
-  // Centred, give or take the frame, which is not known before the window is shown.
+  // Centred, give or take the frame.
   EXPECT_LE((w->geometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center()).manhattanLength(), 8);
-
-  // 40, 140, 4200 x 360 twips at 15 twips a pixel, to the nearest pixel: the box the user types in.
+  // 40, 140, 4200 x 360 twips at 15 twips a pixel.
   EXPECT_EQ(widget<QLineEdit>(main(), "txtTime(0)")->geometry(), QRect(3, 9, 280, 24));
   EXPECT_EQ(widget<QPushButton>(main(), "cmdSetAlarm")->cursor().hotSpot(), QPoint(12, 1));
-  // A tooltip changed by the program is the accessible description as well.
   main().cmdSetAlarm.setToolTip(u"Rings on Saturday");
-  const QWidget* setAlarm = widget<QPushButton>(main(), "cmdSetAlarm");
+  QPushButton* setAlarm = widget<QPushButton>(main(), "cmdSetAlarm");
   EXPECT_TRUE(setAlarm->toolTip() == "Rings on Saturday" && setAlarm->accessibleDescription() == "Rings on Saturday");
-  // The clock shows its whole text in a font far wider than the one named (another user's fallback).
+  main().cmdSetAlarm.setBackColor(tollora::ColorAlarmRed);  // COLORREF 0x002323E6: red, not blue
+  const QImage face = setAlarm->grab().toImage();
+  EXPECT_EQ(face.pixelColor(face.width() / 2, 4), QColor(0xE6, 0x23, 0x23)) << "a graphical button takes its new colour";
+  // The whole clock text in a font far wider than the one named.
   QLabel* clock = widget<QLabel>(main(), "lblTime");
   clock->setFont(QFont(QStringLiteral("DejaVu Sans"), 14, QFont::Bold));
   main().lblTime.setCaption(u"12/28/2026 12:58:58 PM");
   EXPECT_LE(clock->sizeHint().width(), clock->width());
   EXPECT_EQ(clock->geometry(), QRect(5, 40, 164, 16));
-  // Tab walks the visible controls in their order, from the first.
   QStringList walk{w->focusWidget()->objectName()};
   for (QWidget* f = w->focusWidget()->nextInFocusChain(); f != w->focusWidget(); f = f->nextInFocusChain())
     if (f->isVisible() && f->focusPolicy() & Qt::TabFocus) walk << f->objectName();
@@ -109,10 +107,9 @@ TEST_F(QtProgram, TheClockTicksShownHoldsHiddenAndTheAimedAlarmRingsAtItsSecond)
   const QString first = label->text();
   ASSERT_TRUE(QTest::qWaitFor([&] { return label->text() != first; }, 3000));
   EXPECT_EQ(label->text(), ui::qt::toQString(main().lblTime.caption()));
-  // Past the first state check, which reads the clock once more.
   ASSERT_TRUE(QTest::qWaitFor([&] { return !main().TimerCheck.enabled(); }, 5000));
   main().Hide();
-  // What the label showed from here on, and when (local ms).
+  // What the label showed from here on, and when.
   std::vector<std::pair<std::u16string, std::int64_t>> shown;
   app.observer = [&](const ui::Control& c, ui::Prop p) {
     if (&c == &main().lblTime && p == ui::Prop::Caption) shown.emplace_back(main().lblTime.caption(), ui::localMs(backend.now()));
@@ -123,8 +120,7 @@ TEST_F(QtProgram, TheClockTicksShownHoldsHiddenAndTheAimedAlarmRingsAtItsSecond)
   main().txtTime(0).nativeEdited(text);
   ASSERT_TRUE(QTest::qWaitFor([&] { return main().TimerNotify.enabled(); }, 6000));
   app.observer = nullptr;
-  // No clock tick in the seconds before: the label moved only at the alarm's second, to its
-  // text and then to "Time's Up!".
+  // No tick in the seconds before: only the alarm's second, its text and then "Time's Up!".
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0].first, text);
   EXPECT_EQ(shown[1].first, u"Time's Up!");
@@ -132,7 +128,6 @@ TEST_F(QtProgram, TheClockTicksShownHoldsHiddenAndTheAimedAlarmRingsAtItsSecond)
   EXPECT_LT(shown[1].second, due + 100);
 }
 
-// Space on it after a real ring: the X end-to-end test; in a window that is not active: below.
 TEST_F(QtProgram, TheRingPutsTheKeysOnStopReset) {
   window(main())->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window(main())));
@@ -143,13 +138,6 @@ TEST_F(QtProgram, TheRingPutsTheKeysOnStopReset) {
   QTest::keyClick(window(main())->windowHandle(), Qt::Key_Return);
   EXPECT_FALSE(main().TimerNotify.enabled()) << "Enter stops the ring";
   EXPECT_EQ(main().txtTime(0).text(), u"12/24/2030 7:30:00 AM");
-}
-
-TEST_F(QtProgram, GraphicalButtonTakesItsColourAfterAChange) {
-  QPushButton* button = widget<QPushButton>(main(), "cmdSetAlarm");
-  main().cmdSetAlarm.setBackColor(tollora::ColorAlarmRed);  // COLORREF 0x002323E6: red, not blue
-  const QImage face = button->grab().toImage();
-  EXPECT_EQ(face.pixelColor(face.width() / 2, 4), QColor(0xE6, 0x23, 0x23));
 }
 
 TEST_F(QtProgram, TypingReachesTheAlarmBoxButAPastedSecondLineNever) {
@@ -163,7 +151,6 @@ TEST_F(QtProgram, TypingReachesTheAlarmBoxButAPastedSecondLineNever) {
   EXPECT_EQ(main().txtTime(0).text(), u"12/24/2026 7:30:00 AM");
   EXPECT_EQ(box->text(), QStringLiteral("12/24/2026 7:30:00 AM")) << "the widget shows what the box holds";
   EXPECT_EQ(box->cursorPosition(), 18);
-
   // The widget's own calls, as an accessibility tool's "set value" makes them.
   for (auto set : {&QLineEdit::setText, &QLineEdit::insert}) {
     box->clear();
@@ -174,7 +161,6 @@ TEST_F(QtProgram, TypingReachesTheAlarmBoxButAPastedSecondLineNever) {
 }
 
 TEST_F(QtProgram, AFailedSaveIsToldInAWindowThatBlocksNothing) {
-  // A folder where the file should be: every save fails.
   std::filesystem::create_directory(folder / "alarm.ini");
   QTest::mouseClick(widget<QPushButton>(main(), "cmdSetAlarm"), Qt::LeftButton);
   auto* message = ui::app().loadedInstance<tollora::Message>();
@@ -183,14 +169,11 @@ TEST_F(QtProgram, AFailedSaveIsToldInAWindowThatBlocksNothing) {
   EXPECT_TRUE(shown->isVisible());
   EXPECT_TRUE(widget<QPlainTextEdit>(*message, "txtText")->toPlainText().contains(QStringLiteral("could not be saved")));
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-
-  // The alarm rings while the message is open, and a click on "Stop/Reset" stops it. The
-  // click goes in through the window system, where a modal window would hold it back.
+  // The ring goes on with the message open; a click through the window system stops it.
   main().txtTime(0).setText(u"12/24/2030 7:30:00 AM");
   main().Fire();
   ASSERT_TRUE(main().TimerNotify.enabled());
   QPushButton* reset = widget<QPushButton>(main(), "cmdReset");
-  // Rung in a window that is not active: Stop/Reset takes the focus when the user turns to it.
   EXPECT_NE(QApplication::activeWindow(), window(main()));
   EXPECT_EQ(window(main())->focusWidget(), reset);
   QTest::mouseClick(window(main())->windowHandle(), Qt::LeftButton, {}, reset->mapTo(window(main()), reset->rect().center()));
@@ -219,14 +202,12 @@ TEST_F(QtProgram, AboutOpensTheAddressWithoutAShellAndItsCloseButtonUnloadsIt) {
   QTest::mouseClick(widget<QPushButton>(*about, "cmdCommand1"), Qt::LeftButton);
   QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
   EXPECT_EQ(catcher.opened, QList<QUrl>{QUrl(QStringLiteral("https://example.org/brenlow/projects"))});
-  // Web addresses only: a handler for any other scheme is never reached.
   for (const char* scheme : {"ftp", "ssh"}) QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
   backend.openUrl(u"ftp://example.org/x");
   backend.openUrl(u"ssh://example.org");
   for (const char* scheme : {"ftp", "ssh"}) QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
   EXPECT_EQ(catcher.opened.size(), 1);
-
-  // The click unloads the form under its own button's signal: the widgets must outlive it.
+  // Unloaded under its own button's signal: the widgets must outlive it.
   QTest::mouseClick(widget<QPushButton>(*about, "cmdCommand2"), Qt::LeftButton);
   EXPECT_EQ(app.loadedInstance<About>(), nullptr);
   settle();
@@ -253,9 +234,7 @@ TEST(QtNative, TrayActivationsAndNewZoneFilesReachTheProgram) {
     backend.trayActivated(reason);
   using ui::TrayClick;
   EXPECT_EQ(probe.clicks, (std::vector<TrayClick>{TrayClick::LeftUp, TrayClick::LeftDoubleClick, TrayClick::RightDown}));
-
-  // A new zone file, as timedatectl puts it in place (a link renamed onto the old) and as
-  // `ln -sf` does (removed, then made), again and again: each is a clock change.
+  // A new zone file, as timedatectl (renamed onto the old) and `ln -sf` (removed, made) put it.
   const auto folder = freshFolder();
   const auto zone = folder / "localtime";
   backend.watchZone(zone.string());
@@ -282,10 +261,8 @@ TEST(QtSound, TheBeepIsFoundBesideTheProgramOrWhereAPackageKeepsIt) {
   EXPECT_EQ(backend.soundFile(beside), QString::fromStdString((root / "usr/share/tollora/beep.wav").string()));
   std::ofstream(bin / "beep.wav") << "RIFF";
   EXPECT_EQ(backend.soundFile(beside), QString::fromStdString((bin / "beep.wav").string())) << "a portable copy's own";
-  // The program folder itself is how the Alert asks for the desktop's alert.
   EXPECT_EQ(backend.soundFile(ui::fromUtf8(bin.string())), QString());
   EXPECT_EQ(backend.soundFile(ui::fromUtf8((bin / "other.wav").string())), QString());
-  // A damaged or missing file rings the desktop's alert or the display's bell instead.
   ui::qt::SoundPlayer player;
   for (const auto& file : {bin / "beep.wav", bin / "other.wav"})
     EXPECT_NE(player.play(file.string()), ui::qt::SoundPlayer::Played::File) << file;
@@ -296,7 +273,6 @@ TEST(QtSound, TheBeepIsFoundBesideTheProgramOrWhereAPackageKeepsIt) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  // Test discovery runs the binary outside ctest's environment too.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);

@@ -1,11 +1,8 @@
 #!/bin/sh
-# The real program on a virtual X display with a window manager and a tray, for what only the
-# platform shows: real typing and clicks, the tray icon's click, the icon's message when the
-# alarm rings hidden, a panel that ends and starts again, and the urgency hint of a window that
-# comes up by itself when nothing else can show the ringing.
-#
+# The real program on a virtual X display with a window manager and a tray: real typing and
+# clicks, the tray icon and its message, a panel that ends and starts again, the urgency hint.
 # usage: e2e.sh <path of tollora_e2e> <folder for screenshots>
-# Clicks go to positions in the window, 288 x 154 pixels at any scale on Xvfb's 96 DPI.
+# Clicks go to positions in the 288 x 154 pixel window.
 set -eu
 bin=$1
 . "$(dirname "$0")/session.sh"
@@ -13,7 +10,6 @@ skip_without import xeyes xprop
 start_session
 
 start_copy "$bin"
-# Minimize To Tray, and where the window then is.
 minimise() {
   click 212 129
   wait_state 5 "window $title: visible=$1 minimized=1"
@@ -22,7 +18,6 @@ minimise() {
 wait_state 10 "window $title: visible=1 minimized=0"
 win=$(main_window $app)
 click() { click_in "$win" "$1" "$2"; }
-# The first look at the alarm comes 2.5 s after start.
 wait_state 6 "$title/cmdSetAlarm: visible=1 text=Set Alarm"
 mkdir -p "$2" && import -window "$win" "$2/linux-main.png" || fail "screenshot"
 
@@ -35,7 +30,7 @@ minimise 0
 click_tray_icon $app
 wait_state 5 "window $title: visible=1 minimized=0"
 
-# Ringing while hidden in the tray: the icon shows a message, and clicking it brings the window back.
+# Ringing hidden in the tray: the icon shows a message, whose click brings the window back.
 minimise 0
 wait_state 15 "$title/lblTime: visible=1 text=Time's Up!"
 has "window $title: visible=0 minimized=1" || fail "the window showed itself when the alarm rang"
@@ -54,8 +49,7 @@ minimise 0
 kill "$tray"
 wait_state 10 "window $title: visible=1 minimized=0"
 
-# With no panel, minimised, another window in front: the ringing window comes up without the
-# focus and is marked urgent until the user turns to it.
+# With no panel, minimised: the ringing window comes up without the focus, marked urgent.
 xeyes -geometry 100x100+900+600 >/dev/null 2>&1 &
 pids="$! $pids"
 until_true 10 'eyes=$(xdotool search --class xeyes 2>/dev/null | head -n 1); [ -n "$eyes" ]' || fail "no xeyes"
@@ -71,9 +65,7 @@ click 60 80
 until_true 5 '! urgent' || fail "the urgency hint stayed after the user turned to the window"
 input "click $title/cmdReset"
 
-# A panel that starts again gets the icon: minimising hides into it, and its click brings the
-# window back. (Minimised a moment before the program has heard of the panel, the window stays
-# on the taskbar: the test minimises again.)
+# A panel that starts again gets the icon (minimised before the program heard of it, again).
 start_tray
 for attempt in 1 2 3 4 5; do
   click_tray_icon $app

@@ -1,11 +1,8 @@
-// Tollora as the end-to-end tests run it (tollora_e2e, never shipped): the program, plus
-//  - TOLLORA_TEST_STATE=<file>: what is on screen, rewritten whole after each change, for a test
-//    that drives the program from outside:
-//      window Tollora v1.1: visible=1 minimized=0
-//      Tollora v1.1/lblTime: visible=1 text=01/11/2022 1:11:01 PM
-//  - TOLLORA_TEST_INPUT=<named pipe>: lines that work the program where no input device can
-//    (Wayland's headless compositor): "click <window>/<button>", "type <window>/<box> <text>",
-//    "close <window>/" (as its title bar's button does).
+// The program as the end-to-end tests run it (never shipped), plus
+//  - TOLLORA_TEST_STATE=<file>: what is on screen, rewritten after each change, as lines like
+//    "window Tollora v1.1: visible=1 minimized=0", "Tollora v1.1/lblTime: visible=1 text=...";
+//  - TOLLORA_TEST_INPUT=<named pipe>: lines "click <window>/<button>", "type <window>/<box>
+//    <text>", "close <window>/", where no input device can reach it.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -70,7 +67,7 @@ int main(int argc, char** argv) {
     const auto& windows = backend.windows();
     if (const char* state = setting("TOLLORA_TEST_STATE"))
       backend.onStateChanged = [&, path = QString::fromLocal8Bit(state)] { writeState(path, windows); };
-    // Opened for writing too, so that a writer closing its end is no end of input.
+    // Opened for writing too: a writer closing its end is no end of input.
     const char* pipe = setting("TOLLORA_TEST_INPUT");
     const int fd = pipe ? ::open(pipe, O_RDWR | O_NONBLOCK | O_CLOEXEC) : -1;
     if (fd < 0) return;

@@ -1,9 +1,6 @@
 #!/bin/sh
-# The Debian package: builds it with `cpack -G DEB` in the Linux build folder, checks its
-# metadata and contents (and lintian's verdict), unpacks it into a scratch root, and runs the
-# installed program there on a virtual X display. Its bin/ folder cannot be written, as
-# /usr/bin cannot by a user, so the alarm must land in the user's own ~/.config/tollora.
-#
+# The Debian package: built with cpack, its metadata, contents and lintian's verdict; the
+# installed program run from a bin/ it cannot write, so the alarm lands in ~/.config/tollora.
 # usage: package_e2e.sh <linux build folder>
 set -eu
 build=$1
@@ -51,8 +48,7 @@ if command -v appstreamcli >/dev/null 2>&1; then
   appstreamcli validate --no-net "$root/usr/share/metainfo/org.example.Tollora.metainfo.xml" || fail "the software centre's entry"
 fi
 
-# The installed program folder must not be writable. Root writes anywhere, so it gets a
-# read-only bind mount in a mount namespace of the program's own, which ends with it.
+# For root, a read-only bind mount in a mount namespace of the program's own.
 if [ "$(id -u)" -eq 0 ]; then
   unshare -m true 2>/dev/null || { echo "SKIP: running as root without mount namespaces"; exit 77; }
   set -- unshare -m sh -c 'mount --bind "$1" "$1" && mount -o remount,bind,ro "$1" && shift && exec "$@"' sh \
@@ -63,9 +59,7 @@ else
 fi
 
 start_session
-# The default settings folder: no $XDG_CONFIG_HOME, so ~/.config.
-# The installed program as shipped: no test hook, so it is seen as a user sees it, by its
-# window and by the file its "Set Alarm" writes.
+# As shipped, with no test hook: seen by its window and the file its "Set Alarm" writes.
 env -u XDG_CONFIG_HOME LC_ALL=C "$@" >"$out" 2>&1 &
 app=$!
 pids="$app $pids"
@@ -74,7 +68,7 @@ win=$(main_window $app)
 alarm="12/24/2030 7:30:00 AM"
 own=$HOME/.config/tollora
 saved() { printf '[ALARM]\r\nTime=%s\r\nTimeBAK=\r\n' "$alarm" | cmp -s - "$own/alarm.ini"; }
-# A window just shown may not take keys yet: the user's way again, a few times at most.
+# A window just shown may not take keys yet: a few tries.
 for _ in 1 2 3; do
   click_in "$win" 143 21  # the alarm box
   xdotool key ctrl+a type --delay 20 "$alarm"

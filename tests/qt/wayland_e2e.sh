@@ -1,11 +1,7 @@
 #!/bin/sh
-# The Linux program on Wayland, natively, under weston's headless backend, which has no
-# notification area and no input devices: the window shows, About is transient for the main
-# window, and after "Minimize To Tray" (which only minimises, with no tray) the window comes
-# back when the alarm rings and when Tollora is started again; closed, it ends. What the
-# compositor shows is read from its scene graph; the program is worked through the test
-# build's input pipe.
-#
+# The Linux program on Wayland under weston's headless backend (no tray, no input devices):
+# About transient for the main window; minimised, the window comes back when the alarm rings
+# and on a second start; closed, it ends. Read from the scene graph, worked through the pipe.
 # usage: wayland_e2e.sh <path of tollora_e2e>
 set -eu
 bin=$1
@@ -30,8 +26,7 @@ wait_state 5 "window About: visible=1 minimized=0"
 grep -q 'set_parent(xdg_toplevel@' "$out" || fail "About is not transient for the main window"
 input "click About/cmdCommand2"
 
-# "Minimize To Tray", and the window is off the screen. Nothing tells a Wayland
-# client that it is minimised: the program must not take the window for shown.
+# Nothing tells a Wayland client it is minimised: the program must not take the window for shown.
 minimise() {
   input "click $title/cmdMin"
   until_true 5 '! shown' || fail "Minimize To Tray left the window on the screen"
