@@ -2,13 +2,14 @@
 # One copy per alarm file, with the real program on Qt's offscreen platform: a second start
 # hands over; another folder's copy runs beside it; a killed copy blocks nothing, a stopped one
 # makes later starts fail; the lock with a runtime folder too long for a socket, and without
-# $XDG_RUNTIME_DIR when another user made its /tmp stand-in. And what the program prints.
+# $XDG_RUNTIME_DIR when another user made its /tmp stand-in; an alarm missed while no copy ran
+# is told at the next start. And what the program prints.
 # usage: instance_e2e.sh <path of tollora_e2e>
 set -eu
 bin=$1
 . "$(dirname "$0")/session.sh"
 export QT_QPA_PLATFORM=offscreen
-for folder in a b; do
+for folder in a b c; do
   mkdir "$work/$folder"
   cp "$bin" "$work/$folder/tollora" && cp "$(dirname "$bin")/beep.wav" "$work/$folder/"
 done
@@ -79,6 +80,22 @@ for copy in $first $other; do
 done
 [ -z "$(ls "$work/run/"*.socket 2>/dev/null)" ] || fail "a socket stayed behind: $(ls "$work/run")"
 
+# An alarm set, then missed while no copy ran, is told at the next start, in the message window.
+export LC_ALL=C
+run c armed
+state=$work/armed.state
+wait_state 10 "window $title: visible=1 minimized=0"
+due=$(($(date +%s) + 3))
+printf 'type %s/txtTime(0) %s\nclick %s/cmdSetAlarm\n' "$title" "$(date -d @$due +'%m/%d/%Y %-I:%M:%S %p')" "$title" >"$work/armed.in"
+wait_state 5 "$title/cmdSetAlarm: visible=1 text=Alarm Set"
+echo "close $title/" >"$work/armed.in"
+until_true 10 ended $started || fail "closing the window did not end the program"
+until_true 5 '[ "$(date +%s)" -gt $due ]'
+run c told
+until_true 10 'grep -q "^Tollora/txtText: visible=1 text=The alarm of .* while Tollora was not running\.$" "$work/told.state" 2>/dev/null' ||
+  fail "the alarm missed while Tollora was not running was not told"
+kill $started
+
 # twice STATE COMMAND...: a copy, then the same start again, which must reach it and end at once.
 twice() {
   state=$1; shift
@@ -114,7 +131,6 @@ fi
 
 # The version on standard output; an unknown word and the usage on standard error, status 2; no
 # display, one line, status 1. said: "status stdout-lines stderr-lines" of a run.
-export LC_ALL=C
 b=$work/b/tollora
 said() { code=0; "$@" >"$work/said" 2>"$work/said.err" || code=$?; echo "$code $(wc -l <"$work/said") $(wc -l <"$work/said.err")"; cat "$work/said.err" >>"$work/said"; }
 [ "$(said "$b" --version)" = "0 1 0" ] && grep -qx "Tollora 1.1.0" "$work/said" || fail "--version: $(cat "$work/said")"

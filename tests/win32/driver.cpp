@@ -517,6 +517,20 @@ void highDpi(const std::wstring& folder, const std::wstring& readOnly) {
   RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
 }
 
+// An alarm set, then missed while the program was closed, is told at the next start.
+void missedWhileClosed(const std::wstring& folder) {
+  Program first, next;
+  HWND main = first.start(folder) ? first.shownMain() : nullptr, message = nullptr;
+  const ULONGLONG due = GetTickCount64() + 6000;
+  const std::wstring alarm = clockText(6);
+  type(child(main, L"Edit"), alarm);
+  check(click(saveButton(main)) && waitFor([&] { return !child(main, PROGRESS_CLASSW) && child(main, L"Button", L"Alarm Set"); }) &&
+            first.close() && waitFor([&] { return GetTickCount64() > due + 1000; }) && next.start(folder) &&
+            waitFor([&] { return (message = next.message()) && child(message, L"Edit", (L"The alarm of " + alarm + L" came due at ").c_str(), true); }) &&
+            child(message, L"Edit", L" while Tollora was not running.", true) && click(message, L"OK") && next.close(),
+        "an alarm set, then missed while the program was closed, is told at the next start");
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -530,6 +544,7 @@ int wmain(int argc, wchar_t** argv) {
   oneCopy(folder, argv[2]);
   startingAgain(folder, argv[3]);
   highDpi(folder, argc > 4 ? argv[4] : L"");
+  missedWhileClosed(folder);
   std::printf("driver: %d passed, %d failed\n", passed, failed);
   return failed != 0;
 }
