@@ -1,5 +1,4 @@
-// The texts Tollora reads and writes: the clock text, the reader of typed alarms, the alarm
-// file's reader and writer, the single-line box.
+// The texts Tollora reads and writes: the clock text, typed alarms, the alarm file, the single-line box.
 #include <gtest/gtest.h>
 
 #include "alarm/alarm_reader.h"
@@ -65,16 +64,14 @@ TEST(AlarmReader, ReadsTheCommonWaysOfWritingATimeAndRefusesWhatNamesNoMoment) {
       // A time alone: today while still ahead, tomorrow from its own second on.
       {"1:31:01 AM", "12/07/2026 1:31:01 AM"},               {"1:31 AM", "12/08/2026 1:31:00 AM"},
       {"0:15", "12/08/2026 12:15:00 AM"},
-      {"02/30/2026 7:30 PM", nullptr}, {"02/29/2027 7:30", nullptr}, {"02/29/2100 7:30", nullptr},
-      {"06/31/2026 7:30", nullptr},    {"13/01/2026 7:30", nullptr}, {"0/07/2026 7:30", nullptr},
-      {"12/00/2026 7:30", nullptr},    {"12/07/0000 7:30", nullptr}, {"12/07/026 7:30", nullptr},
-      {"25:00", nullptr},              {"24:00", nullptr},           {"13:00 PM", nullptr},
-      {"0:30 AM", nullptr},            {"7:60", nullptr},            {"7:30:60", nullptr},
-      {"7:5", nullptr},                {"7", nullptr},               {"730 PM", nullptr},
-      {"7:30:00:00", nullptr},         {"007:30", nullptr},          {"7:30 p.m.", nullptr},
-      {"7:30 PM sharp", nullptr},      {"12/07/2026", nullptr},      {"12/07/20267:30", nullptr},
-      {"12-07-2026 7:30", nullptr},    {"\U0001F514", nullptr},      {"   ", nullptr},
   });
+  // A date the calendar lacks (the clock text's own test has the rest), a field out of range or malformed.
+  for (const char* bad : {"02/30/2026 7:30 PM", "0/07/2026 7:30", "12/00/2026 7:30", "12/07/0000 7:30", "12/07/026 7:30",
+                          "25:00", "24:00", "13:00 PM", "0:30 AM", "7:60", "7:30:60", "7:5", "7", "730 PM", "7:30:00:00",
+                          "007:30", "7:30 p.m.", "7:30 PM sharp", "12/07/2026", "12/07/20267:30", "12-07-2026 7:30",
+                          "\U0001F514", "   "}) {
+    EXPECT_FALSE(ReadAlarmText(u16(bad), night, kUs)) << bad;
+  }
   expectRead(kUs, afternoon, {
       {"12:30 PM", "12/08/2026 12:30:00 PM"}, {"1:00 PM", "12/08/2026 1:00:00 PM"},
       {"1:00:01 PM", "12/07/2026 1:00:01 PM"}, {"7:30 PM", "12/07/2026 7:30:00 PM"},
