@@ -4,6 +4,7 @@
 #include "alarm/alarm_reader.h"
 #include "alarm/clock_text.h"
 #include "alarmfile/ini.h"
+#include "dialogs/message.h"
 #include "tests/harness.h"
 
 namespace tollora::testing {
@@ -155,14 +156,8 @@ TEST(AlarmFile, IsWrittenAsThreeLinesWhateverTheValuesHold) {
 }
 
 TEST(SingleLineBox, KeepsWhatAnEditBringsUpToItsFirstLineBreak) {
-  struct Boxes : ui::Form {
-    Boxes() : ui::Form(u"Boxes") { notes.multiLine = true; }
-    ui::TextBox line{*this, "line"};
-    ui::TextBox notes{*this, "notes"};
-  };
-  ui::HeadlessBackend backend;
-  ui::App app{backend};
-  auto& box = ui::form<Boxes>().line;
+  Harness h;
+  auto& box = h.main().txtTime(0);
   const std::u16string pasted = u"12/24/2026 7:30:00\r\nTimeBAK=x\r\n AM";
   const struct {
     std::u16string before, edited;
@@ -182,11 +177,11 @@ TEST(SingleLineBox, KeepsWhatAnEditBringsUpToItsFirstLineBreak) {
     EXPECT_EQ(box.nativeEdited(r.edited, r.caret), r.caretAfter) << ui::toUtf8(r.edited);
     EXPECT_EQ(box.text(), r.kept) << ui::toUtf8(r.edited);
   }
-  // Nor can the program put one in by setting the text; a multi-line box keeps them.
+  // Nor can the program put one in by setting the text; a multi-line box (the message's) keeps them.
   box.setText(u"from a file\r\n[ALARM]\r\nTime=x");
   EXPECT_EQ(box.text(), u"from a file");
-  ui::form<Boxes>().notes.setText(u"one\r\ntwo");
-  EXPECT_EQ(ui::form<Boxes>().notes.text(), u"one\r\ntwo");
+  ui::form<Message>().txtText.setText(u"one\r\ntwo");
+  EXPECT_EQ(ui::form<Message>().txtText.text(), u"one\r\ntwo");
 }
 
 }  // namespace
