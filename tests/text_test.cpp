@@ -39,17 +39,13 @@ TEST(ClockText, WritesTheClocksLayoutAndReadsBackOnlyThat) {
   }
 }
 
-struct Typed {
-  const char* typed;
-  const char* clockText;  // nullptr: names no moment
-};
-
-// Whatever is read is a clock text, and reads as itself again.
-void expectRead(const ui::RegionalSettings& rs, const ui::LocalTime& now, std::initializer_list<Typed> rows) {
-  for (const Typed& row : rows) {
-    const auto read = ReadAlarmText(u16(row.typed), now, rs);
-    EXPECT_EQ(ui::toUtf8(read.value_or(u"(none)")), row.clockText ? row.clockText : "(none)") << "typed " << row.typed;
-    if (read) { EXPECT_EQ(ReadAlarmText(*read, now, rs), read) << row.typed; }
+// Whatever is read (nullptr: nothing, as it names no moment) is a clock text, and reads as itself again.
+void expectRead(const ui::RegionalSettings& rs, const ui::LocalTime& now,
+                std::initializer_list<std::pair<const char*, const char*>> rows) {
+  for (const auto& [typed, clockText] : rows) {
+    const auto read = ReadAlarmText(u16(typed), now, rs);
+    EXPECT_EQ(ui::toUtf8(read.value_or(u"(none)")), clockText ? clockText : "(none)") << "typed " << typed;
+    if (read) { EXPECT_EQ(ReadAlarmText(*read, now, rs), read) << typed; }
   }
 }
 
@@ -159,12 +155,9 @@ TEST(SingleLineBox, KeepsWhatAnEditBringsUpToItsFirstLineBreak) {
   Harness h;
   auto& box = h.main().txtTime(0);
   const std::u16string pasted = u"12/24/2026 7:30:00\r\nTimeBAK=x\r\n AM";
-  const struct {
-    std::u16string before, edited;
-    std::optional<std::size_t> caret;  // where the platform says the edit ended
-    std::u16string kept;
-    std::size_t caretAfter;
-  } rows[] = {
+  // caret: where the platform says the edit ended.
+  const struct { std::u16string before, edited; std::optional<std::size_t> caret; std::u16string kept;
+                 std::size_t caretAfter; } rows[] = {
       {u"", u"12/24/2026 7:30:00 AM\r\n", {}, u"12/24/2026 7:30:00 AM", 21}, {u"", u"first\nsecond\n", {}, u"first", 5},
       {u"12/24/2026 AM", pasted, pasted.size() - 3, u"12/24/2026 7:30:00 AM", 18},
       {u"ab", u"abb\nb", {}, u"abb", 3}, {u"ab", u"ax\nyb", {}, u"axb", 2},
