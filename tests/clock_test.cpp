@@ -268,7 +268,9 @@ TEST(Wake, OnceASecondWhileShownAndHiddenOnlyForTheAlarmsSecond) {
   // The alarm text, or nullptr for the moment `ahead` seconds from now.
   const struct { bool hidden; const char* text; int ahead, forS, wakes; } rows[] = {
       {false, nullptr, 3600, 60, 60},  // the clock; an alarm far ahead adds nothing
-      {true, "", 0, 6 * 3600, 0}, {true, "tomorrow at seven", 0, 6 * 3600, 0}, {true, nullptr, -60, 6 * 3600, 0},
+      {true, "", 0, 6 * 3600, 0},
+      {true, "tomorrow at seven", 0, 6 * 3600, 0},
+      {true, nullptr, -60, 6 * 3600, 0},
       {true, nullptr, 30, 30, 1},               // at the alarm's second, which rings
       {true, nullptr, 2 * 3600, 2 * 3600, 120},  // and every minute on the way, to aim again
   };
