@@ -94,7 +94,6 @@ TEST(PosixFiles, ASaveThroughLinksReplacesTheLastTargetAndKeepsTheLinks) {
   h.start();
   EXPECT_EQ(h.main().txtTime(0).text(), u"old");
   h.setAlarm(u"12/24/2026 7:30:00 AM");
-  EXPECT_EQ(h.message(), u"");
   EXPECT_EQ(slurp(b / "real.ini"), "[ALARM]\r\nTime=12/24/2026 7:30:00 AM\r\nTimeBAK=note\r\n");
   EXPECT_TRUE(fs::is_symlink(h.iniPath()) && fs::is_symlink(a / "one.ini") && fs::is_symlink(b / "two.ini"));
   EXPECT_EQ(namesIn(b), (std::vector<std::string>{"real.ini", "two.ini"})) << "no temporary left";
@@ -121,7 +120,6 @@ TEST(PosixFiles, WhatIsNoRegularFileIsNeitherReadNorReplacedAndNothingWaits) {
   h.start();
   EXPECT_NE(h.message().find(u"saved alarm could not be read from\r\n" + u16(pipe) + u"\r\n\r\nIt is a named pipe"),
             std::u16string::npos);
-  EXPECT_TRUE(fs::is_fifo(pipe));
 }
 
 TEST(PosixFiles, AsAnOrdinaryUserOthersLinksReadOnlyFilesAndFoldersAreRefused) {
