@@ -118,9 +118,7 @@ TEST(Tray, TrayStartsHiddenBehindTheIconWhoseClicksBringTheWindowBack) {
   EXPECT_FALSE(m.visible());
   for (TrayClick click : {TrayClick::LeftUp, TrayClick::LeftDoubleClick}) {
     h.trayClick(click);
-    EXPECT_TRUE(m.visible());
-    EXPECT_EQ(m.WindowState(), ui::vbNormal);
-    EXPECT_EQ(h.foreground(), m.hWnd());
+    EXPECT_TRUE(m.visible() && m.WindowState() == ui::vbNormal && h.foreground() == m.hWnd());
     m.nativeStateChanged(ui::vbMinimized);  // minimised from the title bar
     EXPECT_FALSE(m.visible());
   }
