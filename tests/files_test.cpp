@@ -20,18 +20,26 @@ namespace {
 
 const std::string kSaved = "[ALARM]\r\nTime=12/24/2026 7:30:00 AM\r\nTimeBAK=\r\n";
 
-TEST(AlarmFile, LoadsTheTwoValuesAndSavesExactlyTheThreeLines) {
+TEST(AlarmFile, LoadsTheTwoValuesAndSavesExactlyTheThreeLinesIntoTheLastTargetOfItsLinks) {
   Harness h;
-  h.writeIni("[ALARM]\r\nTime=old\r\nTimeBAK=call the dentist\r\n; note\r\n[extra]\r\nk=v\r\n");
+  // alarm.ini -> a/one.ini -> b/two.ini (relative to a/) -> /abs/.../b/real.ini.
+  const fs::path a = h.folder / "a", b = a / "b";
+  fs::create_directories(b);
+  fs::create_symlink("a/one.ini", h.iniPath());
+  fs::create_symlink("b/two.ini", a / "one.ini");
+  fs::create_symlink(b / "real.ini", b / "two.ini");
+  put(b / "real.ini", "[ALARM]\r\nTime=old\r\nTimeBAK=call the dentist\r\n; note\r\n[extra]\r\nk=v\r\n");
   h.start();
   EXPECT_EQ(h.main().txtTime(0).text(), u"old");
   h.setAlarm(u"01/11/2022 1:11:01 PM");
-  EXPECT_EQ(h.readIni(), "[ALARM]\r\nTime=01/11/2022 1:11:01 PM\r\nTimeBAK=call the dentist\r\n");
+  EXPECT_EQ(slurp(b / "real.ini"), "[ALARM]\r\nTime=01/11/2022 1:11:01 PM\r\nTimeBAK=call the dentist\r\n");
   h.main().txtTimeBAK(1).setText(u"");
   h.setAlarm(u"");
-  EXPECT_EQ(h.readIni(), "[ALARM]\r\nTime=\r\nTimeBAK=\r\n");
+  EXPECT_EQ(slurp(b / "real.ini"), "[ALARM]\r\nTime=\r\nTimeBAK=\r\n");
   EXPECT_EQ(h.message(), u"");
-  EXPECT_EQ(namesIn(h.folder), std::vector<std::string>{"alarm.ini"}) << "and nothing beside it";
+  EXPECT_TRUE(fs::is_symlink(h.iniPath()) && fs::is_symlink(a / "one.ini") && fs::is_symlink(b / "two.ini"));
+  EXPECT_EQ(namesIn(b), (std::vector<std::string>{"real.ini", "two.ini"})) << "and nothing beside it";
+  EXPECT_EQ(namesIn(h.folder), (std::vector<std::string>{"a", "alarm.ini"}));
   // The longest text is saved and read back whole; a longer one is refused, nothing saved.
   const std::u16string longest(ini::kMaxValue, u'y');
   h.setAlarm(longest);
@@ -80,24 +88,6 @@ TEST(AlarmFile, TheProgramsOwnSaveReadsBackWhateverTheCodePage) {
       EXPECT_EQ(ini::ReadValue(bytes, u"ALARM", u"Time", misread), text);
     }
   EXPECT_EQ(ini::EncodeAlarmFile(ini::AlarmFileText(u"01/11/2022 1:11:01 PM", u"call the dentist"), codePage({})).size(), 63u);
-}
-
-TEST(PosixFiles, ASaveThroughLinksReplacesTheLastTargetAndKeepsTheLinks) {
-  Harness h;
-  // alarm.ini -> a/one.ini -> b/two.ini (relative to a/) -> /abs/.../b/real.ini.
-  const fs::path a = h.folder / "a", b = a / "b";
-  fs::create_directories(b);
-  fs::create_symlink("a/one.ini", h.iniPath());
-  fs::create_symlink("b/two.ini", a / "one.ini");
-  fs::create_symlink(b / "real.ini", b / "two.ini");
-  put(b / "real.ini", "[ALARM]\r\nTime=old\r\nTimeBAK=note\r\n");
-  h.start();
-  EXPECT_EQ(h.main().txtTime(0).text(), u"old");
-  h.setAlarm(u"12/24/2026 7:30:00 AM");
-  EXPECT_EQ(slurp(b / "real.ini"), "[ALARM]\r\nTime=12/24/2026 7:30:00 AM\r\nTimeBAK=note\r\n");
-  EXPECT_TRUE(fs::is_symlink(h.iniPath()) && fs::is_symlink(a / "one.ini") && fs::is_symlink(b / "two.ini"));
-  EXPECT_EQ(namesIn(b), (std::vector<std::string>{"real.ini", "two.ini"})) << "no temporary left";
-  EXPECT_EQ(namesIn(h.folder), (std::vector<std::string>{"a", "alarm.ini"}));
 }
 
 TEST(PosixFiles, WhatIsNoRegularFileIsNeitherReadNorReplacedAndNothingWaits) {
@@ -179,8 +169,23 @@ TEST(PosixFiles, AsAnOrdinaryUserOthersLinksReadOnlyFilesAndFoldersAreRefused) {
   EXPECT_EQ(namesIn(shared), (std::vector<std::string>{"link.ini", "planted.ini"}));
 }
 
-TEST(PosixFiles, ASaveClearsOnlyItsOwnLeftoversOfEndedProcesses) {
+// Killed saves leave the old file or the new; the next save clears only the leftovers of ended processes.
+// On a small disk of its own, a full disk and a read-only one are reported, naming the file; the old file stays.
+TEST(PosixFiles, KilledSavesLeaveNothingOfTheirOwnAndAFullDiskOrAReadOnlyDiskLoseNothing) {
   Harness h;
+  const std::string a = "[ALARM]\r\nTime=A" + std::string(200, 'a') + "\r\nTimeBAK=\r\n", b = "[ALARM]\r\nTime=B\r\nTimeBAK=\r\n";
+  h.writeIni(a);
+  std::set<std::string> seen;
+  for (int i = 0; i < 300; ++i) {
+    const pid_t saver = ::fork();
+    if (saver == 0)
+      for (ui::PosixFileSystem files;;) files.replace(u16(h.iniPath()), h.readIni() == a ? b : a);
+    ::usleep(1000 + i % 9 * 1000);
+    ::kill(saver, SIGKILL);
+    ::waitpid(saver, nullptr, 0);
+    seen.insert(h.readIni());
+  }
+  EXPECT_EQ(seen, (std::set<std::string>{a, b}));
   const std::string ended = "999999999", running = std::to_string(::getpid());
   const std::pair<std::string, bool> planted[] = {
       {"alarm.ini.tmp-" + ended + "-123456", false},  // a killed save's
@@ -197,31 +202,9 @@ TEST(PosixFiles, ASaveClearsOnlyItsOwnLeftoversOfEndedProcesses) {
     if (stays) kept.push_back(name);
   }
   h.start();
-  h.setAlarm(u"x");
+  h.setAlarm(u"after");
   std::sort(kept.begin(), kept.end());
   EXPECT_EQ(namesIn(h.folder), kept);
-}
-
-// Killed saves leave the old file or the new, their temporaries cleared by the next save; on a small
-// disk of its own, a full disk and a read-only one are reported, naming the file, and the old file stays.
-TEST(PosixFiles, KilledSavesAFullDiskAndAReadOnlyDiskLoseNothing) {
-  Harness h;
-  const std::string a = "[ALARM]\r\nTime=A" + std::string(200, 'a') + "\r\nTimeBAK=\r\n", b = "[ALARM]\r\nTime=B\r\nTimeBAK=\r\n";
-  h.writeIni(a);
-  std::set<std::string> seen;
-  for (int i = 0; i < 300; ++i) {
-    const pid_t saver = ::fork();
-    if (saver == 0)
-      for (ui::PosixFileSystem files;;) files.replace(u16(h.iniPath()), h.readIni() == a ? b : a);
-    ::usleep(1000 + i % 9 * 1000);
-    ::kill(saver, SIGKILL);
-    ::waitpid(saver, nullptr, 0);
-    seen.insert(h.readIni());
-  }
-  EXPECT_EQ(seen, (std::set<std::string>{a, b}));
-  h.start();
-  h.setAlarm(u"after");
-  EXPECT_EQ(namesIn(h.folder), std::vector<std::string>{"alarm.ini"}) << "no temporaries left";
   if (::geteuid() != 0) GTEST_SKIP() << "a disk of its own needs root, as in CI";
   const fs::path small = h.folder / "small", file = small / "alarm.ini";
   fs::create_directory(small);
