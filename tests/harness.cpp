@@ -89,16 +89,20 @@ std::vector<std::string> namesIn(const fs::path& folder) {
   return names;
 }
 
-int asNobody(const std::function<int()>& body) {
+int inChild(const std::function<int()>& body) {
   const pid_t pid = ::fork();
-  if (pid == 0) {
-    if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
-      ::_exit(100);
-    ::_exit(body());
-  }
+  if (pid == 0) ::_exit(body());
   int status = 0;
   ::waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
+}
+
+int asNobody(const std::function<int()>& body) {
+  return inChild([&] {
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
+      return 100;
+    return body();
+  });
 }
 
 }  // namespace tollora::testing

@@ -23,7 +23,8 @@ std::string slurp(const fs::path& p);
 std::string utf16(const std::u16string& text, bool bigEndian, bool mark = true);
 void put(const fs::path& p, const std::string& bytes);
 std::vector<std::string> namesIn(const fs::path& folder);  // sorted
-// Runs `body` in a child process as user 65534; gives its exit status.
+// Run `body` in a child process, asNobody's as user 65534 (100 if it cannot be); give its exit status.
+int inChild(const std::function<int()>& body);
 int asNobody(const std::function<int()>& body);
 
 // The program's colours (0x00BBGGRR), written out: a change is a change.

@@ -1,5 +1,4 @@
-// Starting: one copy per alarm file, --tray; the tray icon; the exit question, closing, the
-// message and About windows.
+// Starting: one copy per alarm file, --tray; the tray icon; the exit question, closing, messages, About.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -119,9 +118,7 @@ TEST(Tray, TrayStartsHiddenBehindTheIconWhoseClicksBringTheWindowBack) {
   EXPECT_FALSE(m.visible());
   for (TrayClick click : {TrayClick::LeftUp, TrayClick::LeftDoubleClick}) {
     h.trayClick(click);
-    EXPECT_TRUE(m.visible());
-    EXPECT_EQ(m.WindowState(), ui::vbNormal);
-    EXPECT_EQ(h.foreground(), m.hWnd());
+    EXPECT_TRUE(m.visible() && m.WindowState() == ui::vbNormal && h.foreground() == m.hWnd());
     m.nativeStateChanged(ui::vbMinimized);  // minimised from the title bar
     EXPECT_FALSE(m.visible());
   }
@@ -166,40 +163,36 @@ TEST(Tray, AWindowIsNeverHiddenWhereNothingCouldBringItBack) {
   EXPECT_TRUE(m.visible());
 }
 
-TEST(ExitConfirmation, ARightClickAsksOnceInFrontOfTheWindowAndNoClosesIt) {
-  Harness h;
-  h.start();
-  auto& m = h.main();
-  m.setLeft(1000);
-  m.setTop(2000);
-  h.hide();
-  h.trayClick(TrayClick::RightDown);
-  h.trayClick(TrayClick::RightDown);
-  EXPECT_TRUE(m.visible());
-  auto* alert = h.app.loadedInstance<Alert>();
-  ASSERT_NE(alert, nullptr);
-  EXPECT_EQ(h.app.formsCount(), 2) << "one question, not two";
-  EXPECT_TRUE(alert->visible() && alert->cmdExit.visible() && alert->cmdOk.caption() == u"No");
-  EXPECT_EQ(alert->lblLabel2.caption(), u"Are Your Sure You Want To Exit?.");
-  EXPECT_EQ(h.foreground(), alert->hWnd());
-  EXPECT_EQ(std::pair(alert->Left(), alert->Top()), std::pair(1480, 2462)) << "over the main window";
-  EXPECT_EQ(h.backend.sounds.size(), 1u) << "with the system's sound, once";
-  h.click(alert->cmdOk);
-  EXPECT_EQ(h.app.formsCount(), 1);
-}
-
-TEST(Shutdown, ClosingTheWindowOrYesClosesEveryWindowNewestFirstAndEndsTheProgram) {
+// A right click asks once, over the window; "No" closes the question, "Yes" or closing the window
+// closes every window, newest first, and ends the program.
+TEST(Shutdown, ARightClickAsksOnceAndYesOrClosingTheWindowClosesEveryWindowNewestFirst) {
   for (bool yes : {false, true}) {
     Harness h;
     h.start();
     auto& m = h.main();
-    const ui::Handle main = m.hWnd();
+    m.setLeft(1000);
+    m.setTop(2000);
+    h.hide();
+    h.trayClick(TrayClick::RightDown);
+    h.trayClick(TrayClick::RightDown);
+    EXPECT_TRUE(m.visible());
+    auto* alert = h.app.loadedInstance<Alert>();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(h.app.formsCount(), 2) << "one question, not two";
+    EXPECT_TRUE(alert->visible() && alert->cmdExit.visible() && alert->cmdOk.caption() == u"No");
+    EXPECT_EQ(alert->lblLabel2.caption(), u"Are Your Sure You Want To Exit?.");
+    EXPECT_EQ(h.foreground(), alert->hWnd());
+    EXPECT_EQ(std::pair(alert->Left(), alert->Top()), std::pair(1480, 2462)) << "over the main window";
+    EXPECT_EQ(h.backend.sounds.size(), 1u) << "with the system's sound, once";
+    const ui::Handle main = m.hWnd(), asked = alert->hWnd();
+    h.click(alert->cmdOk);
+    EXPECT_EQ(h.app.formsCount(), 1);
     h.click(m.cmdAbout);
     h.trayClick(TrayClick::RightDown);
-    const ui::Handle about = h.app.loadedInstance<About>()->hWnd(), alert = h.app.loadedInstance<Alert>()->hWnd();
+    const ui::Handle about = h.app.loadedInstance<About>()->hWnd(), again = h.app.loadedInstance<Alert>()->hWnd();
     if (yes) h.click(h.app.loadedInstance<Alert>()->cmdExit);
     else m.nativeCloseRequested();
-    EXPECT_EQ(h.backend.destroyedWindows, (std::vector<ui::Handle>{alert, about, main}));
+    EXPECT_EQ(h.backend.destroyedWindows, (std::vector<ui::Handle>{asked, again, about, main}));
     EXPECT_EQ(h.app.formsCount(), 0);
     EXPECT_FALSE(h.backend.trayIconShown());
     EXPECT_TRUE(h.backend.quitCalled);
