@@ -48,7 +48,6 @@ until_true 10 ended $started || fail "a second start with the same alarm file ke
 wait $started || fail "a second start ended with status $?"
 [ ! -e "$work/fourth.state" ] || fail "a second start made a window"
 wait_state 5 "window $title: visible=1 minimized=0"
-cmp -s "$work/a/alarm.ini" "$work/before.ini" || fail "a second start touched alarm.ini"
 
 # Stopped, it never answers and the knocks fill its queue: each later start says why and fails.
 kill -STOP $first
@@ -63,7 +62,7 @@ for n in fifth sixth; do
   if wait $started; then fail "a refused start ended with status 0"; fi
 done
 kill -CONT $first
-cmp -s "$work/a/alarm.ini" "$work/before.ini" || fail "a refused start touched alarm.ini"
+cmp -s "$work/a/alarm.ini" "$work/before.ini" || fail "a second or a refused start touched alarm.ini"
 
 # Asked to end by a signal, a copy ends as when its window is closed: status 0, its socket gone.
 kill -TERM $first
