@@ -1,5 +1,4 @@
-# Reads and works the program through the accessibility bus (AT-SPI), as a screen reader does.
-# Started by a11y.sh in its own session bus and X display; prints one PASS/FAIL line per check.
+# Reads and works the program through AT-SPI as a screen reader does; started by a11y.sh, one line per check.
 #   a11y.py <path of tollora> <program output>
 import subprocess
 import sys

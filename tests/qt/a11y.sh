@@ -1,6 +1,5 @@
 #!/bin/sh
-# The real program read and worked through the accessibility bus (AT-SPI), on its own X display
-# and session bus: names and roles, hidden controls, About, the announcement of a ring.
+# The real program through the accessibility bus (AT-SPI) on its own X display and session bus (a11y.py).
 # usage: a11y.sh <path of tollora>
 set -eu
 python=/usr/bin/python3  # Debian's, which has pyatspi

@@ -1,5 +1,4 @@
-// The real program on the Qt backend's offscreen platform: what the controls hold shows on the
-// widgets, and clicks and tray activations come back to the program.
+// The real program on Qt's offscreen platform: the controls show on the widgets, clicks and tray activations come back.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,10 +10,10 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "alarm/clock_text.h"
 #include "app/alarm_form.h"
@@ -27,15 +26,6 @@
 #include "ui/qt/qt_peers.h"
 
 namespace {
-
-using tollora::About;
-using tollora::Alarm;
-
-std::filesystem::path freshFolder() {
-  auto folder = std::filesystem::temp_directory_path() / ("tollora-qt-test-" + std::to_string(std::random_device()()));
-  std::filesystem::create_directories(folder);
-  return folder;
-}
 
 // Frees what deleteLater left behind.
 void settle() {
@@ -54,18 +44,17 @@ class QtProgram : public ::testing::Test {
   ~QtProgram() override {
     if (app.running()) main().UnloadAll();
     settle();
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
   }
 
-  Alarm& main() { return ui::form<Alarm>(); }
+  tollora::Alarm& main() { return ui::form<tollora::Alarm>(); }
   static QWidget* window(const ui::Form& form) { return ui::qt::windowOf(form.hWnd()); }
   template <class W>
   static W* widget(const ui::Form& form, const char* name) {
     return window(form)->findChild<W*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
   }
 
-  std::filesystem::path folder = freshFolder();
+  QTemporaryDir scratch;
+  std::filesystem::path folder = scratch.path().toStdString();
   ui::qt::QtBackend backend{ui::fromUtf8(folder.string())};
   ui::App app{backend};
 };
@@ -76,10 +65,8 @@ TEST_F(QtProgram, MainWindowShowsTheForm) {
   EXPECT_EQ(w->windowTitle(), QStringLiteral("Tollora v1.1"));
   EXPECT_TRUE(w->isVisible());
   EXPECT_EQ(w->size(), QSize(288, 154));  // 4320 x 2310 twips
-  // Centred, give or take the frame.
   EXPECT_LE((w->geometry().center() - QGuiApplication::primaryScreen()->availableGeometry().center()).manhattanLength(), 8);
-  // 40, 140, 4200 x 360 twips at 15 twips a pixel.
-  EXPECT_EQ(widget<QLineEdit>(main(), "txtTime(0)")->geometry(), QRect(3, 9, 280, 24));
+  EXPECT_EQ(widget<QLineEdit>(main(), "txtTime(0)")->geometry(), QRect(3, 9, 280, 24));  // 40, 140, 4200 x 360 twips
   EXPECT_EQ(widget<QPushButton>(main(), "cmdSetAlarm")->cursor().hotSpot(), QPoint(12, 1));
   main().cmdSetAlarm.setToolTip(u"Rings on Saturday");
   QPushButton* setAlarm = widget<QPushButton>(main(), "cmdSetAlarm");
@@ -109,7 +96,6 @@ TEST_F(QtProgram, TheClockTicksShownHoldsHiddenAndTheAimedAlarmRingsAtItsSecond)
   EXPECT_EQ(label->text(), ui::qt::toQString(main().lblTime.caption()));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !main().TimerCheck.enabled(); }, 5000));
   main().Hide();
-  // What the label showed from here on, and when.
   std::vector<std::pair<std::u16string, std::int64_t>> shown;
   app.observer = [&](const ui::Control& c, ui::Prop p) {
     if (&c == &main().lblTime && p == ui::Prop::Caption) shown.emplace_back(main().lblTime.caption(), ui::localMs(backend.now()));
@@ -140,10 +126,8 @@ TEST_F(QtProgram, TheRingPutsTheKeysOnStopReset) {
   EXPECT_EQ(main().txtTime(0).text(), u"12/24/2030 7:30:00 AM");
 }
 
-TEST_F(QtProgram, TypingReachesTheAlarmBoxButAPastedSecondLineNever) {
+TEST_F(QtProgram, APastedOrSetSecondLineNeverReachesTheAlarmBox) {
   QLineEdit* box = widget<QLineEdit>(main(), "txtTime(0)");
-  QTest::keyClicks(box, QStringLiteral("01/11/2030 1:11:01 PM"));
-  EXPECT_EQ(main().txtTime(0).text(), u"01/11/2030 1:11:01 PM");
   main().txtTime(0).setText(u"12/24/2026 AM");
   box->setCursorPosition(10);
   QGuiApplication::clipboard()->setText(QStringLiteral(" 7:30:00\n[ALARM]\nTime=x\n"));
@@ -192,24 +176,20 @@ class UrlCatcher : public QObject {
 
 TEST_F(QtProgram, AboutOpensTheAddressWithoutAShellAndItsCloseButtonUnloadsIt) {
   QTest::mouseClick(widget<QPushButton>(main(), "cmdAbout"), Qt::LeftButton);
-  About* about = app.loadedInstance<About>();
+  auto* about = app.loadedInstance<tollora::About>();
   ASSERT_NE(about, nullptr);
   QPointer<QWidget> w = window(*about);
   EXPECT_TRUE(w->isVisible());
   EXPECT_TRUE(w->windowFlags() & Qt::FramelessWindowHint);
   UrlCatcher catcher;
-  QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
+  for (const char* scheme : {"https", "ftp"}) QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
   QTest::mouseClick(widget<QPushButton>(*about, "cmdCommand1"), Qt::LeftButton);
-  QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
-  EXPECT_EQ(catcher.opened, QList<QUrl>{QUrl(QStringLiteral("https://example.org/brenlow/projects"))});
-  for (const char* scheme : {"ftp", "ssh"}) QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "open");
   backend.openUrl(u"ftp://example.org/x");
-  backend.openUrl(u"ssh://example.org");
-  for (const char* scheme : {"ftp", "ssh"}) QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
-  EXPECT_EQ(catcher.opened.size(), 1);
+  for (const char* scheme : {"https", "ftp"}) QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+  EXPECT_EQ(catcher.opened, QList<QUrl>{QUrl(QStringLiteral("https://example.org/brenlow/projects"))}) << "http(s) only";
   // Unloaded under its own button's signal: the widgets must outlive it.
   QTest::mouseClick(widget<QPushButton>(*about, "cmdCommand2"), Qt::LeftButton);
-  EXPECT_EQ(app.loadedInstance<About>(), nullptr);
+  EXPECT_EQ(app.loadedInstance<tollora::About>(), nullptr);
   settle();
   EXPECT_TRUE(w.isNull());
 }
@@ -235,8 +215,8 @@ TEST(QtNative, TrayActivationsAndNewZoneFilesReachTheProgram) {
   using ui::TrayClick;
   EXPECT_EQ(probe.clicks, (std::vector<TrayClick>{TrayClick::LeftUp, TrayClick::LeftDoubleClick, TrayClick::RightDown}));
   // A new zone file, as timedatectl (renamed onto the old) and `ln -sf` (removed, made) put it.
-  const auto folder = freshFolder();
-  const auto zone = folder / "localtime";
+  QTemporaryDir scratch;
+  const std::filesystem::path folder = scratch.path().toStdString(), zone = folder / "localtime";
   backend.watchZone(zone.string());
   for (int n = 1; n <= 3; ++n) {
     const char* target = n == 2 ? "/usr/share/zoneinfo/Etc/GMT-1" : "/usr/share/zoneinfo/Etc/UTC";
@@ -245,28 +225,25 @@ TEST(QtNative, TrayActivationsAndNewZoneFilesReachTheProgram) {
     if (n < 3) std::filesystem::rename(folder / ".#localtime", zone);
     EXPECT_TRUE(QTest::qWaitFor([&] { return probe.timeChanges == n; }, 1000)) << n;
   }
-  std::filesystem::remove_all(folder);
   probe.Unload();
   settle();
 }
 
 TEST(QtSound, TheBeepIsFoundBesideTheProgramOrWhereAPackageKeepsIt) {
-  const auto root = freshFolder();
-  std::filesystem::create_directories(root / "usr" / "bin");
-  std::filesystem::create_directories(root / "usr" / "share" / "tollora");
-  std::ofstream(root / "usr" / "share" / "tollora" / "beep.wav") << "RIFF";
-  const auto bin = root / "usr" / "bin";
+  QTemporaryDir scratch;
+  const std::filesystem::path root = scratch.path().toStdString(), bin = root / "usr/bin", shared = root / "usr/share/tollora";
+  std::filesystem::create_directories(bin);
+  std::filesystem::create_directories(shared);
+  std::ofstream(shared / "beep.wav") << "RIFF";
   ui::qt::QtBackend backend{ui::fromUtf8(bin.string())};
-  const auto beside = ui::fromUtf8((bin / "beep.wav").string());
-  EXPECT_EQ(backend.soundFile(beside), QString::fromStdString((root / "usr/share/tollora/beep.wav").string()));
+  const auto found = [&](const std::filesystem::path& p) { return backend.soundFile(ui::fromUtf8(p.string())).toStdString(); };
+  EXPECT_EQ(found(bin / "beep.wav"), (shared / "beep.wav").string());
   std::ofstream(bin / "beep.wav") << "RIFF";
-  EXPECT_EQ(backend.soundFile(beside), QString::fromStdString((bin / "beep.wav").string())) << "a portable copy's own";
-  EXPECT_EQ(backend.soundFile(ui::fromUtf8(bin.string())), QString());
-  EXPECT_EQ(backend.soundFile(ui::fromUtf8((bin / "other.wav").string())), QString());
+  EXPECT_EQ(found(bin / "beep.wav"), (bin / "beep.wav").string()) << "a portable copy's own";
+  EXPECT_EQ(found(bin) + found(bin / "other.wav"), "") << "a folder or a missing file names no sound";
   ui::qt::SoundPlayer player;
   for (const auto& file : {bin / "beep.wav", bin / "other.wav"})
     EXPECT_NE(player.play(file.string()), ui::qt::SoundPlayer::Played::File) << file;
-  std::filesystem::remove_all(root);
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
 #!/bin/sh
-# The real program on a virtual X display with a window manager and a tray: real typing and
-# clicks, the tray icon and its message, a panel that ends and starts again, the urgency hint.
+# The real program on an X display with a tray: real keys and clicks (in the 288 x 154 window), the
+# tray icon and its message, a panel that ends and starts again, the urgency hint.
 # usage: e2e.sh <path of tollora_e2e> <folder for screenshots>
-# Clicks go to positions in the 288 x 154 pixel window.
 set -eu
 bin=$1
 . "$(dirname "$0")/session.sh"

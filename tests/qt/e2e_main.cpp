@@ -1,8 +1,6 @@
-// The program as the end-to-end tests run it (never shipped), plus
-//  - TOLLORA_TEST_STATE=<file>: what is on screen, rewritten after each change, as lines like
-//    "window Tollora v1.1: visible=1 minimized=0", "Tollora v1.1/lblTime: visible=1 text=...";
-//  - TOLLORA_TEST_INPUT=<named pipe>: lines "click <window>/<button>", "type <window>/<box>
-//    <text>", "close <window>/", where no input device can reach it.
+// The program as the end-to-end tests run it (never shipped), plus TOLLORA_TEST_STATE=<file>: what is on
+// screen after each change ("window Tollora v1.1: visible=1 minimized=0", "Tollora v1.1/lblTime: visible=1 text=...");
+// TOLLORA_TEST_INPUT=<named pipe>: "click <window>/<button>", "type <window>/<box> <text>", "close <window>/".
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -13,17 +11,11 @@
 #include <QSaveFile>
 #include <QSocketNotifier>
 #include <algorithm>
-#include <cstdlib>
 
 #include "ui/qt/qt_backend.h"
 #include "ui/qt/qt_main.h"
 
 namespace {
-
-const char* setting(const char* name) {
-  const char* value = std::getenv(name);
-  return value && *value ? value : nullptr;
-}
 
 void writeState(const QString& path, const std::vector<QWidget*>& windows) {
   const auto flag = [](bool b) { return b ? QStringLiteral("1") : QStringLiteral("0"); };
@@ -65,11 +57,10 @@ int main(int argc, char** argv) {
   QByteArray received;
   return ui::qt::runProgram(argc, argv, [&](ui::qt::QtBackend& backend) {
     const auto& windows = backend.windows();
-    if (const char* state = setting("TOLLORA_TEST_STATE"))
-      backend.onStateChanged = [&, path = QString::fromLocal8Bit(state)] { writeState(path, windows); };
+    const QByteArray state = qgetenv("TOLLORA_TEST_STATE"), pipe = qgetenv("TOLLORA_TEST_INPUT");
+    if (!state.isEmpty()) backend.onStateChanged = [&, path = QString::fromLocal8Bit(state)] { writeState(path, windows); };
     // Opened for writing too: a writer closing its end is no end of input.
-    const char* pipe = setting("TOLLORA_TEST_INPUT");
-    const int fd = pipe ? ::open(pipe, O_RDWR | O_NONBLOCK | O_CLOEXEC) : -1;
+    const int fd = pipe.isEmpty() ? -1 : ::open(pipe.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return;
     QObject::connect(new QSocketNotifier(fd, QSocketNotifier::Read, &context), &QSocketNotifier::activated, &context, [&, fd] {
       char buffer[512];

@@ -1,6 +1,5 @@
-# Shared by the end-to-end scripts: a scratch folder ($work, removed on exit), processes ended on
-# exit by id ($pids), polling on the state file of the e2e build (tests/qt/e2e_main.cpp), and
-# start_session: a virtual X display of our own with a window manager and a notification area.
+# Shared by the end-to-end scripts: a scratch folder ($work), processes ended on exit by id ($pids),
+# polling on the e2e build's state file (e2e_main.cpp), and start_session: an X display of our own.
 . "$(dirname "$0")/../../tools/xdisplay.sh"
 title="Tollora v1.1"
 work=$(mktemp -d)
@@ -31,18 +30,16 @@ skip_without() {
 }
 # Polls a shell condition every 0.1 s for at most $1 seconds.
 until_true() {
-  limit=$(($1 * 10)); shift
-  i=0
-  while ! eval "$*"; do
-    i=$((i + 1))
-    [ $i -ge $limit ] && return 1
+  i=$(($1 * 10)); shift
+  until eval "$*"; do
+    i=$((i - 1))
+    [ $i -le 0 ] && return 1
     sleep 0.1
   done
 }
 has() { grep -qxF "$1" "$state" 2>/dev/null; }
 wait_state() { until_true "$1" has "\"$2\"" || fail "no '$2' within $1 s"; }
-# The e2e build ($1) copied into $work with its sound and started there (in the C locale, so its
-# AM/PM and date(1)'s agree), reporting to $state and taking lines from `input`; sets $app.
+# The e2e build ($1) started from $work in the C locale (AM/PM as date(1)'s), reporting to $state; sets $app.
 start_copy() {
   cp "$1" "$work/tollora" && cp "$(dirname "$1")/beep.wav" "$work/" && mkfifo "$work/input"
   LC_ALL=C TOLLORA_TEST_STATE="$state" TOLLORA_TEST_INPUT="$work/input" "$work/tollora" >"$out" 2>&1 &
@@ -55,8 +52,7 @@ ended() { [ "$(cut -d' ' -f3 /proc/"$1"/stat 2>/dev/null)" = Z ] || ! kill -0 "$
 # An alarm $1 seconds ahead, in the clock's layout under LC_ALL=C.
 alarm_in() { LC_ALL=C date -d "+$1 sec" +'%m/%d/%Y %-I:%M:%S %p'; }
 
-# A virtual X display with a window manager and trayer as the notification area (Qt sees no
-# system tray without a host for the icons); start_tray starts trayer again, its id in $tray.
+# A virtual X display with a window manager and trayer as the tray; start_tray starts trayer again ($tray).
 start_session() {
   skip_without Xvfb evilwm trayer xdotool
   xdisplay_start "$work" || fail "no virtual display"

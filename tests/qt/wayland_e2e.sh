@@ -1,7 +1,6 @@
 #!/bin/sh
-# The Linux program on Wayland under weston's headless backend (no tray, no input devices):
-# About transient for the main window; minimised, the window comes back when the alarm rings
-# and on a second start; closed, it ends. Read from the scene graph, worked through the pipe.
+# The Linux program under headless weston (no tray, no input devices): About transient for the main window;
+# minimised, the window comes back when the alarm rings and on a second start; closed, it ends.
 # usage: wayland_e2e.sh <path of tollora_e2e>
 set -eu
 bin=$1
