@@ -174,8 +174,7 @@ Names tabOrder(HWND window) {
   return order;
 }
 
-// The name a screen reader gets for a window's client object (its window object is blank in
-// Wine), and its state.
+// What a screen reader gets from a window's client object (its window object is blank in Wine).
 std::wstring reader(HWND w, long* state = nullptr) {
   std::wstring out;
   IAccessible* a = nullptr;
@@ -264,8 +263,7 @@ bool besideMain(HWND message, HWND main) {
   });
 }
 
-// The first and the last column of ink (any colour but the corner's) in a window's client area,
-// left of `width`.
+// The first and last column left of `width` in a window's client area with a colour but its corner's.
 std::pair<int, int> inkSpan(HWND w, int width = 10000) {
   BITMAPINFOHEADER head{};
   const std::vector<DWORD> all = pixels(w, head, true);
@@ -279,9 +277,8 @@ std::pair<int, int> inkSpan(HWND w, int width = 10000) {
   return {first, last};
 }
 
-// Whether the clock label shows its whole text up to the button over its end: its ink as wide as
-// the same text's a year on (never due) in the alarm box, in the same font, and clear of the edge.
-// A text wrapped or cut is narrower.
+// Whether the clock shows its whole text up to the button over its end, clear of the edge: as wide as the
+// same text a year on (never due) in the alarm box, in the same font. A text wrapped or cut is narrower.
 std::string inkDetail;
 bool wholeText(HWND label, HWND box, HWND button) {
   std::wstring yearOn = textOf(label);
@@ -489,9 +486,7 @@ void startingAgain(const std::wstring& folder, const std::wstring& linked) {
 void highDpi(const std::wstring& folder, const std::wstring& readOnly) {
   const auto setDpi = [](DWORD dpi) { RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi); };
   setDpi(192);
-  wchar_t local[MAX_PATH] = {};
-  GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
-  const std::wstring iniPath = readOnly.empty() ? folder + L"\\alarm.ini" : local + std::wstring(L"\\Tollora\\alarm.ini");
+  const std::wstring iniPath = readOnly.empty() ? folder + L"\\alarm.ini" : _wgetenv(L"LOCALAPPDATA") + std::wstring(L"\\Tollora\\alarm.ini");
   const std::wstring alarm = clockText(3 * 24 * 3600);
   Program program;
   HWND main = program.start(readOnly.empty() ? folder : readOnly) ? program.shownMain() : nullptr, message = nullptr;
