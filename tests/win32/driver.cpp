@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -95,6 +96,11 @@ struct Program {
     return found.empty() ? nullptr : found.front();
   }
   HWND message() const { return shown(form(L"Tollora")) ? form(L"Tollora") : nullptr; }
+  // The message window once its text holds `part`.
+  HWND says(const std::wstring& part, DWORD limitMs = kLimitMs) const {
+    HWND m = nullptr;
+    return waitFor([&] { return (m = message()) && child(m, L"Edit", part.c_str(), true); }, limitMs) ? m : nullptr;
+  }
   // Shown and through Form_Load, so that the tray icon exists.
   HWND shownMain() const {
     HWND main = nullptr;
@@ -134,6 +140,7 @@ bool click(HWND button) {
   return button && SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &result);
 }
 bool click(HWND parent, const wchar_t* caption) { return click(child(parent, L"Button", caption)); }
+bool toTray(HWND main) { return click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }); }
 
 // The save button under either caption, once the first look at the alarm, 2.5 s in, gave it one.
 HWND saveButton(HWND main) {
@@ -167,34 +174,30 @@ Names tabOrder(HWND window) {
   return order;
 }
 
-// What a screen reader gets: a window's client object (its window object is blank in Wine).
-struct Accessible {
-  std::wstring name;
-  long state = STATE_SYSTEM_INVISIBLE;
-};
-
-Accessible reader(HWND w) {
-  Accessible r;
+// What a screen reader gets from a window's client object (its window object is blank in Wine).
+std::wstring reader(HWND w, long* state = nullptr) {
+  std::wstring out;
   IAccessible* a = nullptr;
-  if (!w || FAILED(AccessibleObjectFromWindow(w, DWORD(OBJID_CLIENT), IID_IAccessible, reinterpret_cast<void**>(&a)))) return r;
+  if (!w || FAILED(AccessibleObjectFromWindow(w, DWORD(OBJID_CLIENT), IID_IAccessible, reinterpret_cast<void**>(&a)))) return out;
   VARIANT self{}, v{};
   self.vt = VT_I4;
   BSTR name = nullptr;
-  if (a->get_accName(self, &name) == S_OK && name) r.name.assign(name, SysStringLen(name));
+  if (a->get_accName(self, &name) == S_OK && name) out.assign(name, SysStringLen(name));
   SysFreeString(name);
-  if (SUCCEEDED(a->get_accState(self, &v)) && v.vt == VT_I4) r.state = v.lVal;
+  if (state && SUCCEEDED(a->get_accState(self, &v)) && v.vt == VT_I4) *state = v.lVal;
   a->Release();
-  return r;
+  return out;
 }
 
 Names alerts;  // what the program raised EVENT_SYSTEM_ALERT for, as a reader hears it
-void CALLBACK onAlert(HWINEVENTHOOK, DWORD, HWND w, LONG, LONG, DWORD, DWORD) { alerts.push_back(reader(w).name); }
+void CALLBACK onAlert(HWINEVENTHOOK, DWORD, HWND w, LONG, LONG, DWORD, DWORD) { alerts.push_back(reader(w)); }
 
-// A window's pixels as the screen shows them, top row first, each 0x00RRGGBB.
-std::vector<DWORD> pixels(HWND w, BITMAPINFOHEADER& head) {
+// A window's pixels (or its client area's) as the screen shows them, top row first, each 0x00RRGGBB.
+std::vector<DWORD> pixels(HWND w, BITMAPINFOHEADER& head, bool client = false) {
   RECT r{};
   std::vector<DWORD> out;
-  if (!w || !GetWindowRect(w, &r) || r.right <= r.left || r.bottom <= r.top) return out;
+  if (!w || !(client ? GetClientRect(w, &r) : GetWindowRect(w, &r)) || r.right <= r.left || r.bottom <= r.top) return out;
+  if (client) MapWindowPoints(w, nullptr, reinterpret_cast<POINT*>(&r), 2);
   head = {sizeof(head), r.right - r.left, r.top - r.bottom, 1, 32};
   void* bits = nullptr;
   HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
@@ -260,28 +263,34 @@ bool besideMain(HWND message, HWND main) {
   });
 }
 
-// Whether a label shows its whole text up to the button over its end: a widest gap for each
-// blank, the ink clear of the edge. A text wrapped or cut shows fewer.
-std::string inkDetail;
-bool wholeText(HWND label, HWND button) {
+// The first and last column left of `width` in a window's client area with a colour but its corner's.
+std::pair<int, int> inkSpan(HWND w, int width = 10000) {
   BITMAPINFOHEADER head{};
+  const std::vector<DWORD> all = pixels(w, head, true);
+  int first = -1, last = -1;
+  for (int x = 0; x < std::min<int>(width, head.biWidth); ++x)
+    for (int y = 0; y < -head.biHeight; ++y)
+      if (all[y * head.biWidth + x] != all[0]) {
+        first = first < 0 ? x : first;
+        last = x;
+      }
+  return {first, last};
+}
+
+// Whether the clock shows its whole text up to the button over its end, clear of the edge: as wide as the
+// same text a year on (never due) in the alarm box, in the same font. A text wrapped or cut is narrower.
+std::string inkDetail;
+bool wholeText(HWND label, HWND box, HWND button) {
+  std::wstring yearOn = textOf(label);
+  if (yearOn.size() > 9) yearOn[9] = yearOn[9] == L'9' ? L'0' : yearOn[9] + 1;
+  if (textOf(box) != yearOn) type(box, yearOn);
   RECT r{}, b{};
-  const std::vector<DWORD> all = pixels(label, head);
-  const int width = GetWindowRect(label, &r) && GetWindowRect(button, &b) ? std::min<int>(head.biWidth, b.left - r.left) : 0;
-  std::vector<int> gaps{0};
-  int ink = 0;
-  for (int x = 0, gap = -1; x < width; ++x) {  // gap -1: before the first ink
-    bool inked = false;
-    for (int y = 0; y < -head.biHeight && !inked; ++y) inked = all[y * head.biWidth + x] != all[0];
-    if (inked && gap > 0) gaps.push_back(gap);
-    gap = inked ? 0 : gap + (gap >= 0);
-    if (inked) ink = x;
-  }
-  std::sort(gaps.rbegin(), gaps.rend());
-  const std::wstring text = textOf(label);
-  inkDetail = "ink to " + std::to_string(ink) + " of " + std::to_string(width) + ", widest gap " + std::to_string(gaps[0]);
-  return std::count_if(gaps.begin(), gaps.end(), [&](int g) { return g >= gaps[0] - 1; }) == std::count(text.begin(), text.end(), L' ') &&
-         ink < width - 1;
+  const int width = GetWindowRect(label, &r) && GetWindowRect(button, &b) ? std::min(r.right, b.left) - r.left : 0;
+  const auto [left, right] = inkSpan(label, width);
+  const auto [boxLeft, boxRight] = inkSpan(box);
+  inkDetail = "ink " + std::to_string(left) + " to " + std::to_string(right) + " of " + std::to_string(width) + ", " +
+              std::to_string(boxRight - boxLeft + 1) + " wide in the box";
+  return left >= 0 && std::abs((right - left) - (boxRight - boxLeft)) <= 3 && right < width - 1;
 }
 
 // Whether a tooltip shows, or with `balloon`, a balloon from a notification-area icon.
@@ -326,17 +335,12 @@ bool temporariesLeft(const std::wstring& folder) {
 HANDLE hold(const std::wstring& path) { return CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr); }
 
 // The clock's own format, MM/dd/yyyy h:mm:ss AM, `seconds` from now.
-std::wstring clockText(LONGLONG seconds) {
-  FILETIME ft, local;
-  GetSystemTimeAsFileTime(&ft);
-  const ULONGLONG t = ((ULONGLONG(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) + seconds * 10000000ULL;
-  ft = {DWORD(t), DWORD(t >> 32)};
-  SYSTEMTIME s;
-  FileTimeToLocalFileTime(&ft, &local);
-  FileTimeToSystemTime(&local, &s);
+std::wstring clockText(std::time_t seconds) {
+  const std::time_t t = std::time(nullptr) + seconds;
+  const std::tm s = *std::localtime(&t);
   wchar_t text[64];
-  swprintf(text, 64, L"%02u/%02u/%04u %d:%02u:%02u %ls", s.wMonth, s.wDay, s.wYear, s.wHour % 12 ? s.wHour % 12 : 12, s.wMinute, s.wSecond,
-           s.wHour < 12 ? L"AM" : L"PM");
+  swprintf(text, 64, L"%02d/%02d/%04d %d:%02d:%02d %ls", s.tm_mon + 1, s.tm_mday, s.tm_year + 1900, (s.tm_hour + 11) % 12 + 1, s.tm_min,
+           s.tm_sec, s.tm_hour < 12 ? L"AM" : L"PM");
   return text;
 }
 
@@ -351,8 +355,7 @@ void oneCopy(const std::wstring& folder, const std::wstring& shots) {
   HANDLE held = hold(iniPath);
   SetCursorPos(5, 5);  // a window manager that places windows by the pointer shows itself
   HWND message = nullptr, main = nullptr;
-  const bool reported = held != INVALID_HANDLE_VALUE && program.start(folder) &&
-                        waitFor([&] { return (message = program.message()) && child(message, L"Edit", L"could not be read", true); });
+  const bool reported = held != INVALID_HANDLE_VALUE && program.start(folder) && (message = program.says(L"could not be read"));
   CloseHandle(held);
   check(reported && readFile(iniPath) == "[alarm]\r\ntime=\r\n",
         "alarm.ini held open all through the start is reported as unreadable, and left as it was");
@@ -367,14 +370,14 @@ void oneCopy(const std::wstring& folder, const std::wstring& shots) {
   const std::wstring before = textOf(clock);
   check(waitFor([&] { return textOf(clock) != before; }, 1500) && textOf(clock) == clockText(0) && saveButton(main) &&
             waitFor([&] { return share(child(main, L"Button", L"Set Alarm"), kOrange) > 0.3; }) && toFront(main) &&
-            waitFor([&] { return wholeText(clock, child(main, L"Button")); }),
+            waitFor([&] { return wholeText(clock, box, child(main, L"Button")); }),
         "the clock label ticks with the time, its whole text in sight; with no alarm, an orange \"Set Alarm\"",
         [&] { return narrow(textOf(clock)) + ": " + inkDetail; });
 
-  check(reader(main).name == L"Tollora v1.1" && reader(box).name == L"Alarm time" &&
-            (reader(child(main, L"Button", L"Stop/Reset", false, true)).state & STATE_SYSTEM_INVISIBLE),
-        "a reader finds the window \"Tollora v1.1\" and the box \"Alarm time\", not the hidden \"Stop/Reset\"",
-        [&] { return narrow(reader(box).name); });
+  long state = 0;
+  check(reader(main) == L"Tollora v1.1" && reader(box) == L"Alarm time" &&
+            (reader(child(main, L"Button", L"Stop/Reset", false, true), &state), state & STATE_SYSTEM_INVISIBLE),
+        "a reader finds the window \"Tollora v1.1\" and the box \"Alarm time\", not the hidden \"Stop/Reset\"");
   check(tabOrder(main) == Names{L"Set Alarm", L"<edit>", L"Minimize To Tray", L"About"},
         "Tab walks Set Alarm, the alarm box, Minimize To Tray, About");
 
@@ -396,10 +399,7 @@ void oneCopy(const std::wstring& folder, const std::wstring& shots) {
 
   SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
   type(box, clockText(2 * 24 * 3600));
-  check(click(saveButton(main)) && waitFor([&] {
-          return (message = program.message()) &&
-                 child(message, L"Edit", (L"could not be saved to\r\n" + iniPath + L"\r\n\r\n").c_str(), true);
-        }),
+  check(click(saveButton(main)) && (message = program.says(L"could not be saved to\r\n" + iniPath + L"\r\n\r\n")),
         "a read-only alarm.ini is refused in a modeless message naming the file");
   const std::wstring soon = clockText(4);
   type(box, soon + L"\r\nM");  // as an automation tool sets a whole value
@@ -425,20 +425,18 @@ void oneCopy(const std::wstring& folder, const std::wstring& shots) {
         "screenshot of the main window");
 
   type(box, clockText(3));
-  check(click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }), "\"Minimize To Tray\" hides the window");
-  check(waitFor([&] { return child(main, L"Static", L"Time's Up!", false, true); }) && !IsWindowVisible(main) &&
+  check(toTray(main) && waitFor([&] { return child(main, L"Static", L"Time's Up!", false, true); }) && !IsWindowVisible(main) &&
             waitFor([] { return tipShown(true); }),
-        "the alarm rings in the tray, the window hidden, and the icon shows a balloon");
+        "\"Minimize To Tray\" hides the window; the alarm rings in the tray, and the icon shows a balloon");
   PostMessageW(main, kTrayCallback, 1, NIN_BALLOONUSERCLICK);
   check(waitFor([&] { return shown(main); }) && click(main, L"Stop/Reset"), "a click on the balloon brings the window back");
 
-  check(click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }) && realClick(trayIcon()) &&
-            waitFor([&] { return shown(main); }),
+  check(toTray(main) && realClick(trayIcon()) && waitFor([&] { return shown(main); }),
         "a real left click on the tray icon brings the window back");
   RECT frame{};
   GetWindowRect(main, &frame);
   HWND alert = nullptr;
-  check(click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }) && realClick(trayIcon(), true) &&
+  check(toTray(main) && realClick(trayIcon(), true) &&
             waitFor([&] { return (alert = program.form(L"Alert")) && child(alert, L"Button", L"Yes"); }) && restsAt(main, &frame),
         "a real right click on it brings the window back where it was, and asks before leaving", [&] { return at(main); });
   check(child(alert, L"Static", L"Are Your Sure You Want To Exit?.") && child(alert, L"Button", L"No") && focusOn(alert, L"No"),
@@ -456,7 +454,7 @@ void startingAgain(const std::wstring& folder, const std::wstring& linked) {
   const std::string saved = readFile(iniPath);
   Program first, second, beside, third, fifth;
   HWND main = first.start(folder) ? first.shownMain() : nullptr, other = nullptr, message = nullptr;
-  check(click(main, L"Minimize To Tray") && waitFor([&] { return !IsWindowVisible(main); }), "a copy starts and hides in the tray");
+  check(toTray(main), "a copy starts and hides in the tray");
   // Through another drive letter (T: is drive C: again, as run.sh maps it): the same file.
   check(second.start(L"T" + folder.substr(1)) && second.ended(0, 10000) && waitFor([&] { return shown(main); }) &&
             forms(0, L"Tollora v1.1").size() == 1 && readFile(iniPath) == saved,
@@ -470,40 +468,35 @@ void startingAgain(const std::wstring& folder, const std::wstring& linked) {
   check(click(saveButton(other)) && waitFor([&] { return readFile(linked + L"\\alarm.ini") == ini(alarm, "note"); }) && !beside.message() &&
             beside.close(),
         "its save reaches the file through the link", [&] { return readFile(linked + L"\\alarm.ini"); });
-  check(TerminateProcess(first.process.hProcess, 9) && first.ended(9), "the first copy is killed");
+  const bool killed = TerminateProcess(first.process.hProcess, 9) && first.ended(9);
   HANDLE held = hold(iniPath);
-  check(held != INVALID_HANDLE_VALUE && third.start(folder) && waitFor([&] { return third.form(nullptr); }),
-        "a start while alarm.ini is held");
+  check(killed && held != INVALID_HANDLE_VALUE && third.start(folder) && waitFor([&] { return third.form(nullptr); }),
+        "the first copy is killed; a start while alarm.ini is held");
   Sleep(300);  // how long the hold lasts: the read is under way once the window is made
   CloseHandle(held);
   check((main = third.shownMain()) && ini(textOf(child(main, L"Edit"))) == saved && !third.message(),
         "the brief hold is waited out: the saved alarm loads, and the killed copy was in nobody's way");
   SuspendThread(third.process.hThread);
-  check(fifth.start(folder) &&
-            waitFor([&] { return (message = fifth.message()) && child(message, L"Edit", L"does not respond", true); }, 10000) &&
-            !fifth.form() && click(message, L"OK") && fifth.ended(1),
-        "a start beside a hung copy says it does not respond, with no window of its own, and fails");
-  ResumeThread(third.process.hThread);
-  check(third.close(), "the hung copy recovers and closes");
+  check(fifth.start(folder) && (message = fifth.says(L"does not respond", 10000)) && !fifth.form() && click(message, L"OK") && fifth.ended(1) &&
+            ResumeThread(third.process.hThread) == 1 && third.close(),
+        "a start beside a hung copy says it does not respond, with no window of its own, and fails; the hung copy recovers");
 }
 
 // At 192 dpi; started from a folder it cannot write (Program Files) when there is one.
 void highDpi(const std::wstring& folder, const std::wstring& readOnly) {
-  DWORD dpi = 192;
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
-  wchar_t local[MAX_PATH] = {};
-  GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
-  const std::wstring iniPath = readOnly.empty() ? folder + L"\\alarm.ini" : local + std::wstring(L"\\Tollora\\alarm.ini");
+  const auto setDpi = [](DWORD dpi) { RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi); };
+  setDpi(192);
+  const std::wstring iniPath = readOnly.empty() ? folder + L"\\alarm.ini" : _wgetenv(L"LOCALAPPDATA") + std::wstring(L"\\Tollora\\alarm.ini");
   const std::wstring alarm = clockText(3 * 24 * 3600);
   Program program;
   HWND main = program.start(readOnly.empty() ? folder : readOnly) ? program.shownMain() : nullptr, message = nullptr;
   RECT client{};
-  HWND clock = child(main, L"Static");
+  HWND clock = child(main, L"Static"), box = child(main, L"Edit");
   SetCursorPos(0, 0);  // no tooltip over the clock
   check(GetClientRect(main, &client) && client.right == 576 && client.bottom == 308 &&
-            waitFor([&] { return wholeText(clock, child(main, L"Button")); }),
+            waitFor([&] { return wholeText(clock, box, child(main, L"Button")); }),
         "at 192 dpi the window is twice the size, the clock's whole text in sight", [&] { return at(main) + " " + narrow(textOf(clock)) + ": " + inkDetail; });
-  type(child(main, L"Edit"), alarm);
+  type(box, alarm);
   if (!readOnly.empty())
     check(click(saveButton(main)) && waitFor([&] { return readFile(iniPath) == ini(alarm); }) && !program.message(),
           "from a read-only folder the alarm is saved in %LOCALAPPDATA%\\Tollora", [&] { return readFile(iniPath); });
@@ -513,8 +506,7 @@ void highDpi(const std::wstring& folder, const std::wstring& readOnly) {
         "on a screen of 1024x768 at 192 dpi, a failed save's message rests clear of the window, narrower and taller; they close",
         [&] { return at(message) + " by " + at(main); });
   SetFileAttributesW(iniPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-  dpi = 96;
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
+  setDpi(96);
 }
 
 // An alarm set, then missed while the program was closed, is told at the next start.
@@ -526,7 +518,7 @@ void missedWhileClosed(const std::wstring& folder) {
   type(child(main, L"Edit"), alarm);
   check(click(saveButton(main)) && waitFor([&] { return !child(main, PROGRESS_CLASSW) && child(main, L"Button", L"Alarm Set"); }) &&
             first.close() && waitFor([&] { return GetTickCount64() > due + 1000; }) && next.start(folder) &&
-            waitFor([&] { return (message = next.message()) && child(message, L"Edit", (L"The alarm of " + alarm + L" came due at ").c_str(), true); }) &&
+            (message = next.says(L"The alarm of " + alarm + L" came due at ")) &&
             child(message, L"Edit", L" while Tollora was not running.", true) && click(message, L"OK") && next.close(),
         "an alarm set, then missed while the program was closed, is told at the next start");
 }
