@@ -31,10 +31,13 @@ done
 
 # The list: F[n,key] for the n-th block.
 declare -A F
-n=0
+n=0 file=
 while IFS= read -r line || [ -n "$line" ]; do
   [[ $line =~ ^(id|file|find|put|what):\ ?(.*)$ ]] || continue
-  [ "${BASH_REMATCH[1]}" = id ] && n=$((n + 1))
+  case ${BASH_REMATCH[1]} in
+    file) file=${BASH_REMATCH[2]}; continue ;;
+    id) n=$((n + 1)); F[$n,file]=$file ;;
+  esac
   F[$n,${BASH_REMATCH[1]}]=${BASH_REMATCH[2]}
 done <"$root/tools/faults.txt"
 picked=()
