@@ -1,7 +1,6 @@
 #include "tests/harness.h"
 
 #include <grp.h>
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,14 +52,6 @@ int Harness::beepsSince(std::int64_t ms) const {
   return static_cast<int>(std::count_if(backend.sounds.begin(), backend.sounds.end(), [&](auto& s) {
     return s.atMs >= ms && s.path == backend.folder + u"/beep.wav";
   }));
-}
-
-void Harness::ringAndStop() {
-  ASSERT_TRUE(until([&] { return fired(); }, 15000));
-  advance(1500);
-  click(main().cmdReset);
-  advance(1500);
-  ASSERT_FALSE(fired());
 }
 
 std::u16string u16(const std::string& s) { return ui::fromUtf8(s); }

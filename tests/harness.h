@@ -67,8 +67,6 @@ class Harness {
   std::u16string clockTextIn(int seconds);  // as the label will show it
   std::int64_t dueMs();                      // the wall-clock moment the alarm text names
   int beepsSince(std::int64_t monotonicMs) const;
-  // Rings the alarm (within 15 s), lets the busy bar end and presses "Stop/Reset".
-  void ringAndStop();
 
   fs::path iniPath() const { return folder / "alarm.ini"; }
   fs::path settingsFolder() const { return folder / "home" / ".config" / "tollora"; }  // made by a save
