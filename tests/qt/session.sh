@@ -82,5 +82,4 @@ click_tray_icon() {
   done
   [ -n "$icon" ] || fail "no tray icon"
   click_in $icon
-  icon=${icon%% *}
 }
