@@ -1,6 +1,6 @@
 #!/bin/sh
-# The real program on an X display with a tray: real keys and clicks (in the 288 x 154 window), the
-# tray icon and its message, a panel that ends and starts again, the urgency hint.
+# The real program on an X display with a tray: real keys and clicks (in the 288 x 154 window), the tray icon
+# and its message, a panel that ends and starts again, the urgency hint.
 # usage: e2e.sh <path of tollora_e2e> <folder for screenshots>
 set -eu
 bin=$1
@@ -9,11 +9,6 @@ skip_without import xeyes xprop
 start_session
 
 start_copy "$bin"
-minimise() {
-  click 212 129
-  wait_state 5 "window $title: visible=$1 minimized=1"
-}
-
 wait_state 10 "window $title: visible=1 minimized=0"
 win=$(main_window $app)
 click() { click_in "$win" "$1" "$2"; }
@@ -25,12 +20,11 @@ alarm=$(alarm_in 8)
 xdotool key ctrl+a type --delay 20 "$alarm"
 click 225 48  # Set Alarm
 wait_state 5 "$title/cmdSetAlarm: visible=1 text=Alarm Set"
-minimise 0
-click_tray_icon $app
-wait_state 5 "window $title: visible=1 minimized=0"
 
 # Ringing hidden in the tray: the icon shows a message, whose click brings the window back.
-minimise 0
+click 212 129  # Minimize To Tray
+wait_state 5 "window $title: visible=0 minimized=1"
+icon=$(xdotool search --onlyvisible --class '^Tollora$' || true)  # the icon's windows, before any message
 wait_state 15 "$title/lblTime: visible=1 text=Time's Up!"
 has "window $title: visible=0 minimized=1" || fail "the window showed itself when the alarm rang"
 message() { xdotool search --onlyvisible --class '^Tollora$' 2>/dev/null | grep -vx -e "$win" -e "$icon" | head -n 1; }
@@ -44,7 +38,8 @@ wait_state 5 "$title/cmdSetAlarm: visible=1 text=Set Alarm"
 has "$title/txtTime(0): visible=1 text=$alarm" || fail "Space changed the alarm text"
 
 # The panel ends while the window is hidden in it: the window comes back.
-minimise 0
+click 212 129
+wait_state 5 "window $title: visible=0 minimized=1"
 kill "$tray"
 wait_state 10 "window $title: visible=1 minimized=0"
 

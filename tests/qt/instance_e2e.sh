@@ -1,7 +1,6 @@
 #!/bin/sh
-# One copy per alarm file, the real program on Qt's offscreen platform: a second start hands over, another
-# folder's copy runs beside it, a killed copy blocks nothing, a stopped one makes later starts fail; the lock
-# in a runtime folder too long for a socket or planted by another user; a missed alarm; the command line.
+# One copy per alarm file, the real program on Qt's offscreen platform: second starts, killed and stopped copies,
+# the lock in a runtime folder too long for a socket or planted by another user; a missed alarm; the command line.
 # usage: instance_e2e.sh <path of tollora_e2e>
 set -eu
 bin=$1
@@ -14,27 +13,18 @@ done
 printf '[ALARM]\r\nTime=12/24/2030 7:30:00 AM\r\nTimeBAK=\r\n' >"$work/a/alarm.ini"
 cp "$work/a/alarm.ini" "$work/before.ini"
 
-# run FOLDER NAME: starts the copy in FOLDER with $work/NAME.state and $work/NAME.in; sets $started.
-run() {
-  mkfifo "$work/$2.in"
-  TOLLORA_TEST_STATE="$work/$2.state" TOLLORA_TEST_INPUT="$work/$2.in" "$work/$1/tollora" >>"$out" 2>&1 &
-  started=$!
-  pids="$started $pids"
-}
 # A copy that starts with its window shown, then minimises it (there is no tray); sets $first.
 first_copy() {
-  run a "$1"
+  run "$work/a/tollora" "$1"
   first=$started
-  state=$work/$1.state
   wait_state 10 "window $title: visible=1 minimized=0"
-  echo "click $title/cmdMin" >"$work/$1.in"
+  input "click $title/cmdMin"
   wait_state 5 "window $title: visible=1 minimized=1"
 }
 
 first_copy first
-run b other
+run "$work/b/tollora" other
 other=$started
-state=$work/other.state
 wait_state 10 "window $title: visible=1 minimized=0"
 kill -0 $first || fail "the first copy ended"
 
@@ -43,7 +33,8 @@ kill -0 $first || fail "the first copy ended"
 kill -9 $first
 until_true 10 ended $first || fail "kill -9"
 first_copy third
-run a fourth
+run "$work/a/tollora" fourth
+state=$work/third.state
 until_true 10 ended $started || fail "a second start with the same alarm file kept running"
 wait $started || fail "a second start ended with status $?"
 [ ! -e "$work/fourth.state" ] || fail "a second start made a window"
@@ -53,11 +44,10 @@ wait_state 5 "window $title: visible=1 minimized=0"
 kill -STOP $first
 cleanup_more="kill -CONT $first 2>/dev/null || true"
 for n in fifth sixth; do
-  run a $n
-  state=$work/$n.state
+  run "$work/a/tollora" $n
   wait_state 8 "window Tollora: visible=1 minimized=0"
   ! grep -q "^window $title:" "$state" || fail "a refused start made a main window"
-  echo "click Tollora/cmdOk" >"$work/$n.in"
+  input "click Tollora/cmdOk"
   until_true 10 ended $started || fail "a refused start kept running after its message was closed"
   if wait $started; then fail "a refused start ended with status 0"; fi
 done
@@ -75,17 +65,17 @@ done
 
 # An alarm set, then missed while no copy ran, is told at the next start, in the message window.
 export LC_ALL=C
-run c armed
-state=$work/armed.state
+run "$work/c/tollora" armed
 wait_state 10 "window $title: visible=1 minimized=0"
 due=$(($(date +%s) + 3))
-printf 'type %s/txtTime(0) %s\nclick %s/cmdSetAlarm\n' "$title" "$(date -d @$due +'%m/%d/%Y %-I:%M:%S %p')" "$title" >"$work/armed.in"
+input "type $title/txtTime(0) $(date -d @$due +'%m/%d/%Y %-I:%M:%S %p')"
+input "click $title/cmdSetAlarm"
 wait_state 5 "$title/cmdSetAlarm: visible=1 text=Alarm Set"
-echo "close $title/" >"$work/armed.in"
+input "close $title/"
 until_true 10 ended $started || fail "closing the window did not end the program"
 until_true 5 '[ "$(date +%s)" -gt $due ]'
-run c told
-until_true 10 'grep -q "^Tollora/txtText: visible=1 text=The alarm of .* while Tollora was not running\.$" "$work/told.state" 2>/dev/null' ||
+run "$work/c/tollora" told
+until_true 10 'grep -q "^Tollora/txtText: visible=1 text=The alarm of .* while Tollora was not running\.$" "$state" 2>/dev/null' ||
   fail "the alarm missed while Tollora was not running was not told"
 kill $started
 

@@ -39,14 +39,20 @@ until_true() {
 }
 has() { grep -qxF "$1" "$state" 2>/dev/null; }
 wait_state() { until_true "$1" has "\"$2\"" || fail "no '$2' within $1 s"; }
-# The e2e build ($1) started from $work in the C locale (AM/PM as date(1)'s), reporting to $state; sets $app.
-start_copy() {
-  cp "$1" "$work/tollora" && cp "$(dirname "$1")/beep.wav" "$work/" && mkfifo "$work/input"
-  LC_ALL=C TOLLORA_TEST_STATE="$state" TOLLORA_TEST_INPUT="$work/input" "$work/tollora" >"$out" 2>&1 &
-  app=$!
-  pids="$app $pids"
+# run PROGRAM NAME: the e2e build in the C locale (AM/PM as date(1)'s), with $state and $in (input) named NAME.
+run() {
+  state=$work/$2.state in=$work/$2.in
+  mkfifo "$in"
+  LC_ALL=C TOLLORA_TEST_STATE="$state" TOLLORA_TEST_INPUT="$in" "$1" >>"$out" 2>&1 &
+  started=$!
+  pids="$started $pids"
 }
-input() { echo "$*" >"$work/input"; }
+input() { echo "$*" >"$in"; }
+# A copy of the e2e build ($1) with its sound, started from $work; sets $app.
+start_copy() {
+  cp "$1" "$work/tollora" && cp "$(dirname "$1")/beep.wav" "$work/" && run "$work/tollora" app
+  app=$started
+}
 # Whether process $1 has ended (a zombie not yet reaped counts as ended).
 ended() { [ "$(cut -d' ' -f3 /proc/"$1"/stat 2>/dev/null)" = Z ] || ! kill -0 "$1" 2>/dev/null; }
 # An alarm $1 seconds ahead, in the clock's layout under LC_ALL=C.
@@ -76,5 +82,4 @@ click_tray_icon() {
   done
   [ -n "$icon" ] || fail "no tray icon"
   click_in $icon
-  icon=${icon%% *}
 }
